@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs what building and testing Vessaly needs on Debian or Ubuntu, and only what is missing.
+# Safe to run again: every step first checks whether its work is already done.
+set -euo pipefail
+
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=()
+elif command -v sudo >/dev/null 2>&1; then
+  SUDO=(sudo)
+else
+  echo "install-deps: run as root or install sudo" >&2
+  exit 1
+fi
+
+# Debian package name, then a file whose presence shows it is installed.
+wanted=(
+  "wine:/usr/bin/wine"
+  "wine32:/usr/lib/wine/wine"
+  "g++-mingw-w64-i686-posix:/usr/bin/i686-w64-mingw32-g++-posix"
+  "binutils-mingw-w64-i686:/usr/bin/i686-w64-mingw32-windres"
+  "xvfb:/usr/bin/xvfb-run"
+  "xauth:/usr/bin/xauth"
+  "cmake:/usr/bin/cmake"
+  "make:/usr/bin/make"
+  "googletest:/usr/src/googletest/CMakeLists.txt"
+  "clang:/usr/bin/clang++"
+  "libclang-rt-14-dev:/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a"
+  "imagemagick:/usr/bin/import"
+)
+
+missing=()
+for entry in "${wanted[@]}"; do
+  pkg=${entry%%:*}
+  file=${entry#*:}
+  if [ ! -e "$file" ] && ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+
+# wine32 lives in the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "install-deps: adding the i386 architecture"
+  "${SUDO[@]}" dpkg --add-architecture i386
+  need_update=1
+fi
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: everything is installed"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+need_update=${need_update:-1}
+if [ "$need_update" = 1 ]; then
+  "${SUDO[@]}" apt-get update -qq
+fi
+# wine32 comes from the i386 architecture.
+pkgs=()
+for p in "${missing[@]}"; do
+  if [ "$p" = wine32 ]; then pkgs+=("wine32:i386"); else pkgs+=("$p"); fi
+done
+"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${pkgs[@]}"
