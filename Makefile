@@ -39,6 +39,7 @@ fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
 
 test: test-native test-windows fuzz
+	@scripts/test-summary.sh $(NATIVE) $(WINDOWS)
 
 run: windows prefix
 	@scripts/run-editor.sh $(WINDOWS) $(WINEPREFIX_DIR)
