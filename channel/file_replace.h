@@ -1,0 +1,25 @@
+#pragma once
+// The few file steps of a save whose system calls differ between Windows and other systems. Paths
+// are the 8-bit strings the file chooser returns and go to the system unchanged.
+
+#include <cstddef>
+#include <cstdio>
+
+namespace FileReplace {
+
+// Length of the folder part of path, its last separator included; 0 for a bare file name.
+std::size_t folderLength(const char* path);
+
+// A number that tells this process apart from others saving into the same folder.
+unsigned long processNumber();
+
+// Creates path as a new file open for binary writing; fails if anything of that name exists.
+std::FILE* createNew(const char* path);
+
+// Pushes the bytes already handed to the system (after fflush) through to the disk.
+bool flushToDisk(std::FILE* file, char* why, std::size_t whySize);
+
+// Puts the file source in the place of target in one step, replacing an existing target.
+bool replace(const char* source, const char* target, char* why, std::size_t whySize);
+
+}  // namespace FileReplace
