@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "resources/resource_ids.h"
-#include "tests/app/editor_fixture.h"
-#include "tests/support/window_answerer.h"
+#include "tests/support/main_dialog_fixture.h"
 
 namespace {
 
@@ -41,11 +41,13 @@ std::vector<CategoryCase> categoryCases() {
     };
 }
 
-class CategoryListTest : public MainDialogTest, public ::testing::WithParamInterface<CategoryCase> {
+class CategoryListTest : public MainDialogFixture, public ::testing::WithParamInterface<CategoryCase> {
 protected:
+    std::optional<std::string> categoryFile() const override { return GetParam().file; }
+
     std::vector<std::string> categoryItems() const {
         std::vector<std::string> items;
-        const HWND combo = item(IDC_CATEGORY);
+        const HWND combo = GetDlgItem(dialog, IDC_CATEGORY);
         const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
             char value[300] = {};
@@ -62,53 +64,51 @@ protected:
 
 TEST_P(CategoryListTest, OneItemPerLineInFileOrder) {
     const CategoryCase& c = GetParam();
-    WindowAnswerer answerer(isMainDialog);  // no message is expected: a present file is never reported
-    writeFileBytes(pathOf("Category.txt"), c.file);
-    createDialog(nullptr);
-    EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
+    EXPECT_EQ(startupMessageBoxes, 0) << "a present file is never reported: " << startupMessageText;
     EXPECT_EQ(categoryItems(), c.items) << c.what;
-    EXPECT_EQ(SendMessageA(item(IDC_CATEGORY), CB_GETCURSEL, 0, 0), CB_ERR) << c.what;
+    EXPECT_EQ(comboSelection(IDC_CATEGORY), CB_ERR) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(CategoryFiles, CategoryListTest, ::testing::ValuesIn(categoryCases()));
 
-using MissingCategoryFileTest = MainDialogTest;
+class MissingCategoryFileTest : public MainDialogFixture {
+protected:
+    std::optional<std::string> categoryFile() const override { return std::nullopt; }
+};
 
+// The real message box is answered by the fixture while the dialog starts.
 TEST_F(MissingCategoryFileTest, IsReportedOnceAndStartUpContinues) {
-    WindowAnswerer answerer(isMainDialog);
-    answerer.expectMessageBox("Error", "Category.txt not found!", IDOK);
-    createDialog(nullptr);
-    EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_EQ(SendMessageA(item(IDC_CATEGORY), CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(startupMessageBoxes, 1);
+    EXPECT_EQ(startupMessageCaption, "Error");
+    EXPECT_EQ(startupMessageText, "Category.txt not found!");
+    EXPECT_EQ(comboCount(IDC_CATEGORY), 0);
     // The rest of the start-up still happened.
-    EXPECT_EQ(SendMessageA(item(IDC_POLARITY), CB_GETCOUNT, 0, 0), 2);
-    EXPECT_EQ(SendMessageA(item(IDC_SERVICE_TYPE), CB_GETCOUNT, 0, 0), 3);
-    EXPECT_TRUE(IsWindowVisible(dialog_));
+    EXPECT_EQ(comboCount(IDC_POLARITY), 2);
+    EXPECT_EQ(comboCount(IDC_SERVICE_TYPE), 3);
+    EXPECT_TRUE(IsWindowVisible(dialog));
 }
 
-using StartUpTest = MainDialogTest;
+using StartUpTest = MainDialogFixture;
 
 TEST_F(StartUpTest, FillsTheFixedListsWithNothingSelected) {
-    createDialog();
-    const HWND polarity = item(IDC_POLARITY);
-    const HWND serviceType = item(IDC_SERVICE_TYPE);
+    const HWND polarity = GetDlgItem(dialog, IDC_POLARITY);
+    const HWND serviceType = GetDlgItem(dialog, IDC_SERVICE_TYPE);
     char value[64] = {};
+    ASSERT_EQ(comboCount(IDC_POLARITY), 2);
     SendMessageA(polarity, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(value));
     EXPECT_STREQ(value, "Horizontal [Left]");
     SendMessageA(polarity, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(value));
     EXPECT_STREQ(value, "Vertical [Right]");
     const char* types[] = {"Data", "TV", "Radio"};
-    EXPECT_EQ(SendMessageA(serviceType, CB_GETCOUNT, 0, 0), 3);
+    ASSERT_EQ(comboCount(IDC_SERVICE_TYPE), 3);
     for (int i = 0; i < 3; ++i) {
         SendMessageA(serviceType, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(value));
         EXPECT_STREQ(value, types[i]);
     }
-    EXPECT_EQ(SendMessageA(item(IDC_CATEGORY), CB_GETCOUNT, 0, 0), TestCategoryCount);
-    for (int id : {IDC_POLARITY, IDC_SERVICE_TYPE, IDC_CATEGORY}) {
-        EXPECT_EQ(SendMessageA(item(id), CB_GETCURSEL, 0, 0), CB_ERR) << id;
-    }
-    for (int id : {IDC_NAME, IDC_PROVIDER, IDC_FREQUENCY, IDC_SID, IDC_AC3}) EXPECT_EQ(text(id), "") << id;
-    EXPECT_EQ(SendMessageA(item(IDC_CHANNEL_LIST), LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(comboCount(IDC_CATEGORY), 3);
+    for (int id : {IDC_POLARITY, IDC_SERVICE_TYPE, IDC_CATEGORY}) EXPECT_EQ(comboSelection(id), CB_ERR) << id;
+    for (int id : {IDC_NAME, IDC_PROVIDER, IDC_FREQUENCY, IDC_SID, IDC_AC3}) EXPECT_EQ(controlText(id), "") << id;
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_CHANNEL_LIST), LB_GETCOUNT, 0, 0), 0);
 }
 
 }  // namespace

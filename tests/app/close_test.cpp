@@ -15,29 +15,22 @@
 
 namespace {
 
-class CloseTest : public MainDialogTest {
+class CloseTest : public EditorTest {
 protected:
-    void SetUp() override {
-        MainDialogTest::SetUp();
-        createDialog();
-    }
-
     void openSample() {
         openThroughChooser(writeChannelFile("list.kvx", {testChannel(1, "Aurora One"), testChannel(2, "Borealis")}));
         ASSERT_TRUE(FileLoaded);
     }
 
-    // The close box: the system command, then the default handling the dialog procedure lets run.
-    void pressCloseBox() { SendMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0); }
 };
 
 TEST_F(CloseTest, BeforeAnyOpenQuitsAtOnceWithoutAQuestion) {
     WindowAnswerer answerer(isMainDialog);
     pressCloseBox();
-    EXPECT_TRUE(takeQuitMessage());
+    EXPECT_TRUE(quitRequested());
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
     // Only the quit message ends the program: the dialog itself is never closed.
-    EXPECT_TRUE(IsWindow(dialog_));
+    EXPECT_TRUE(IsWindow(dialog));
 }
 
 TEST_F(CloseTest, AfterOpenAsksAndCancelStaysOpen) {
@@ -46,8 +39,8 @@ TEST_F(CloseTest, AfterOpenAsksAndCancelStaysOpen) {
     answerer.expectMessageBox("Vessaly", "Save changes?", IDCANCEL);
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_FALSE(takeQuitMessage());
-    EXPECT_TRUE(IsWindow(dialog_));
+    EXPECT_FALSE(quitRequested());
+    EXPECT_TRUE(IsWindow(dialog));
 }
 
 TEST_F(CloseTest, NoQuitsWithoutSaving) {
@@ -56,7 +49,7 @@ TEST_F(CloseTest, NoQuitsWithoutSaving) {
     answerer.expectMessageBox("Vessaly", "Save changes?", IDNO);
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_TRUE(takeQuitMessage());
+    EXPECT_TRUE(quitRequested());
 }
 
 TEST_F(CloseTest, YesWithACancelledChooserStaysOpen) {
@@ -66,7 +59,7 @@ TEST_F(CloseTest, YesWithACancelledChooserStaysOpen) {
     answerer.expectChooserCancelled("Save kvx file");
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_FALSE(takeQuitMessage());
+    EXPECT_FALSE(quitRequested());
 }
 
 TEST_F(CloseTest, YesSavesAndQuits) {
@@ -79,7 +72,7 @@ TEST_F(CloseTest, YesSavesAndQuits) {
     answerer.expectChooser("Save kvx file", target.c_str());
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_TRUE(takeQuitMessage());
+    EXPECT_TRUE(quitRequested());
     EXPECT_EQ(readFileBytes(target), fileBytes({testChannel(2, "Borealis")}));
 }
 
@@ -99,7 +92,7 @@ TEST_F(CloseTest, YesWithAFailedSaveStaysOpenAndKeepsTheOldFile) {
     answerer.expectMessageBoxStartingWith("Vessaly", "The channel list could not be saved to", IDOK);
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_FALSE(takeQuitMessage());
+    EXPECT_FALSE(quitRequested());
     CloseHandle(holder);
     EXPECT_EQ(readFileBytes(target), oldBytes);
     EXPECT_EQ(ChannelTable::count, 2);
@@ -114,14 +107,14 @@ TEST_F(CloseTest, AfterASaveStillAsks) {
     command(IDC_SAVE);
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_FALSE(takeQuitMessage());
+    EXPECT_FALSE(quitRequested());
 }
 
 TEST_F(CloseTest, ExitAfterOpenQuitsWithoutAQuestion) {
     openSample();
     WindowAnswerer answerer(isMainDialog);
     command(IDM_EXIT);
-    EXPECT_TRUE(takeQuitMessage());
+    EXPECT_TRUE(quitRequested());
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
 }
 
@@ -138,11 +131,11 @@ TEST_F(CloseTest, EnterAndEscapeDoNothing) {
         press.hwnd = item(IDC_CHANNEL_LIST);
         press.message = WM_KEYDOWN;
         press.wParam = key;
-        EXPECT_TRUE(IsDialogMessageA(dialog_, &press)) << key;
+        EXPECT_TRUE(IsDialogMessageA(dialog, &press)) << key;
     }
-    EXPECT_FALSE(takeQuitMessage());
+    EXPECT_FALSE(quitRequested());
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_TRUE(IsWindow(dialog_));
+    EXPECT_TRUE(IsWindow(dialog));
     EXPECT_EQ(listItems(), (std::vector<std::string>{"Aurora One", "Borealis"}));
     EXPECT_EQ(listSelection(), 1);
     EXPECT_EQ(ChannelTable::count, 2);
@@ -153,7 +146,7 @@ TEST_F(CloseTest, AboutShowsTheAboutBoxAndReturns) {
     answerer.expectMessageBoxStartingWith("About", "", IDOK);
     command(IDM_ABOUT);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_FALSE(takeQuitMessage());
+    EXPECT_FALSE(quitRequested());
 }
 
 }  // namespace

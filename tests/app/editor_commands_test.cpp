@@ -45,12 +45,8 @@ private:
     HANDLE handle_;
 };
 
-class EditorCommandsTest : public MainDialogTest {
+class EditorCommandsTest : public EditorTest {
 protected:
-    void SetUp() override {
-        MainDialogTest::SetUp();
-        createDialog();
-    }
 
     // Opens three channels and selects the one at index.
     void openThreeAndSelect(int index) {
@@ -62,10 +58,10 @@ protected:
     void expectFormShowsEmptyRecord() {
         EXPECT_EQ(SelectedIndex, -1);
         EXPECT_TRUE(sameRecord(CurrentRecord, ChannelRecord{}));
-        EXPECT_EQ(text(IDC_NAME), "");
-        EXPECT_EQ(text(IDC_PROVIDER), "");
-        EXPECT_EQ(text(IDC_FREQUENCY), "0");
-        EXPECT_EQ(text(IDC_SID), "0");
+        EXPECT_EQ(controlText(IDC_NAME), "");
+        EXPECT_EQ(controlText(IDC_PROVIDER), "");
+        EXPECT_EQ(controlText(IDC_FREQUENCY), "0");
+        EXPECT_EQ(controlText(IDC_SID), "0");
         EXPECT_EQ(SendMessageA(item(IDC_STREAM_LIST), LVM_GETITEMCOUNT, 0, 0), 0);
     }
 };
@@ -89,13 +85,13 @@ TEST_F(EditorCommandsTest, CancelledOpenChangesNothing) {
     EXPECT_EQ(listItems().size(), 3u);
     EXPECT_EQ(listSelection(), 1);
     EXPECT_EQ(SelectedIndex, 1);
-    EXPECT_EQ(text(IDC_NAME), "Borealis News");
+    EXPECT_EQ(controlText(IDC_NAME), "Borealis News");
 }
 
 // A channel of the earlier file must not reach the new list through the form.
 TEST_F(EditorCommandsTest, OpenClearsTheSelectionAndTheForm) {
     openThreeAndSelect(2);
-    setText(IDC_NAME, "Edited before the Open");
+    setEditText(IDC_NAME, "Edited before the Open");
     const std::vector<ChannelRecord> two = {testChannel(7, "Delta Sport"), testChannel(8, "Echo Music")};
     openThroughChooser(writeChannelFile("two.kvx", two));
 
@@ -128,7 +124,7 @@ TEST_F(EditorCommandsTest, AFileThatCannotBeOpenedIsReportedAndChangesNothing) {
     EXPECT_EQ(ChannelTable::count, 3);
     EXPECT_EQ(listSelection(), 1);
     EXPECT_EQ(SelectedIndex, 1);
-    EXPECT_EQ(text(IDC_NAME), "Borealis News");
+    EXPECT_EQ(controlText(IDC_NAME), "Borealis News");
 }
 
 // Only a successful Open makes closing ask about saving.
@@ -147,8 +143,8 @@ TEST_F(EditorCommandsTest, AFailedFirstOpenLeavesTheProgramAsIfNothingWasOpened)
     EXPECT_EQ(listItems().size(), 0u);
 
     WindowAnswerer answerer(isMainDialog);  // no question may appear
-    SendMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_TRUE(takeQuitMessage());
+    SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(quitRequested());
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
 }
 
@@ -156,7 +152,7 @@ TEST_F(EditorCommandsTest, AFailedFirstOpenLeavesTheProgramAsIfNothingWasOpened)
 
 TEST_F(EditorCommandsTest, ModifyAfterANameChangeReplacesTheItemInPlaceAndSelectsIt) {
     openThreeAndSelect(1);
-    setText(IDC_NAME, "Borealis");
+    setEditText(IDC_NAME, "Borealis");
     command(IDC_MODIFY);
     EXPECT_EQ(listItems(), (std::vector<std::string>{"Aurora One", "Borealis", "Cobalt Kids"}));
     EXPECT_EQ(listSelection(), 1);
@@ -171,7 +167,7 @@ TEST_F(EditorCommandsTest, ModifyAfterAFrequencyChangeLeavesTheListAlone) {
     // An item that was deleted and inserted again would lose this mark.
     const HWND list = item(IDC_CHANNEL_LIST);
     SendMessageA(list, LB_SETITEMDATA, 1, 0x5EED);
-    setText(IDC_FREQUENCY, "12188");
+    setEditText(IDC_FREQUENCY, "12188");
     command(IDC_MODIFY);
     EXPECT_EQ(SendMessageA(list, LB_GETITEMDATA, 1, 0), 0x5EED);
     EXPECT_EQ(listItems(), (std::vector<std::string>{"Aurora One", "Borealis News", "Cobalt Kids"}));
@@ -186,16 +182,16 @@ TEST_F(EditorCommandsTest, ModifyAfterAFrequencyChangeLeavesTheListAlone) {
 
 TEST_F(EditorCommandsTest, MakeCopyAppendsTheFormsRecordAndSelectsAndShowsIt) {
     openThreeAndSelect(0);
-    setText(IDC_NAME, "Aurora Two");
-    setText(IDC_SID, "4242");
+    setEditText(IDC_NAME, "Aurora Two");
+    setEditText(IDC_SID, "4242");
     command(IDC_MAKE_COPY);
 
     EXPECT_EQ(listItems(), (std::vector<std::string>{"Aurora One", "Borealis News", "Cobalt Kids", "Aurora Two"}));
     ASSERT_EQ(ChannelTable::count, 4);
     EXPECT_EQ(listSelection(), 3);
     EXPECT_EQ(SelectedIndex, 3);
-    EXPECT_EQ(text(IDC_NAME), "Aurora Two");
-    EXPECT_EQ(text(IDC_SID), "4242");
+    EXPECT_EQ(controlText(IDC_NAME), "Aurora Two");
+    EXPECT_EQ(controlText(IDC_SID), "4242");
     ChannelRecord expected = renamed(threeChannels()[0], "Aurora Two");
     expected.sid.set(4242);
     EXPECT_TRUE(sameRecord(ChannelTable::slots[3], expected));
@@ -217,7 +213,7 @@ TEST_F(EditorCommandsTest, MakeCopyDoesNothingWhenTheTableIsFull) {
 
 TEST_F(EditorCommandsTest, MakeCopyWithoutASelectionDoesNothing) {
     openThroughChooser(writeChannelFile("three.kvx", threeChannels()));
-    setText(IDC_NAME, "Typed with nothing selected");
+    setEditText(IDC_NAME, "Typed with nothing selected");
     command(IDC_MAKE_COPY);
     EXPECT_EQ(ChannelTable::count, 3);
     EXPECT_EQ(listItems().size(), 3u);
@@ -231,7 +227,7 @@ TEST_F(EditorCommandsTest, DeleteMovesTheNextChannelIntoThePlace) {
     EXPECT_EQ(listItems(), (std::vector<std::string>{"Borealis News", "Cobalt Kids"}));
     EXPECT_EQ(listSelection(), 0);
     EXPECT_EQ(SelectedIndex, 0);
-    EXPECT_EQ(text(IDC_NAME), "Borealis News");
+    EXPECT_EQ(controlText(IDC_NAME), "Borealis News");
     EXPECT_TRUE(sameRecord(ChannelTable::slots[0], threeChannels()[1]));
 }
 
@@ -242,14 +238,14 @@ TEST_F(EditorCommandsTest, DeletingTheLastChannelSelectsAndShowsTheOneBefore) {
     EXPECT_EQ(ChannelTable::count, 2);
     EXPECT_EQ(listSelection(), 1);
     EXPECT_EQ(SelectedIndex, 1);
-    EXPECT_EQ(text(IDC_NAME), "Borealis News");
+    EXPECT_EQ(controlText(IDC_NAME), "Borealis News");
     EXPECT_TRUE(sameRecord(CurrentRecord, threeChannels()[1]));
 }
 
 TEST_F(EditorCommandsTest, DeletingTheOnlyChannelLeavesNoSelectionAndAnEmptyForm) {
     openThroughChooser(writeChannelFile("one.kvx", {testChannel(5, "Lonely Channel")}));
     selectChannel(0);
-    ASSERT_EQ(text(IDC_NAME), "Lonely Channel");
+    ASSERT_EQ(controlText(IDC_NAME), "Lonely Channel");
     command(IDC_DELETE);
     EXPECT_EQ(listItems().size(), 0u);
     EXPECT_EQ(ChannelTable::count, 0);
@@ -257,7 +253,7 @@ TEST_F(EditorCommandsTest, DeletingTheOnlyChannelLeavesNoSelectionAndAnEmptyForm
     expectFormShowsEmptyRecord();
 
     // With nothing selected the three commands do nothing.
-    setText(IDC_NAME, "Ghost");
+    setEditText(IDC_NAME, "Ghost");
     command(IDC_MODIFY);
     command(IDC_MAKE_COPY);
     command(IDC_DELETE);
@@ -269,9 +265,9 @@ TEST_F(EditorCommandsTest, DeletingTheOnlyChannelLeavesNoSelectionAndAnEmptyForm
 
 TEST_F(EditorCommandsTest, SaveWritesTheTableNotTheUnappliedForm) {
     openThreeAndSelect(1);
-    setText(IDC_NAME, "Applied");
+    setEditText(IDC_NAME, "Applied");
     command(IDC_MODIFY);
-    setText(IDC_PROVIDER, "Not applied");
+    setEditText(IDC_PROVIDER, "Not applied");
     const std::string target = pathOf("saved.kvx");
     WindowAnswerer answerer(isMainDialog);
     answerer.expectChooser("Save kvx file", target.c_str());
@@ -345,6 +341,9 @@ TEST_F(EditorCommandsTest, AListInAFolderWithNonAsciiLettersOpensAndSaves) {
     command(IDC_SAVE);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
     EXPECT_EQ(readFileBytes(target), fileBytes({threeChannels()[0], threeChannels()[1]}));
+    DeleteFileA(source.c_str());
+    DeleteFileA(target.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
-// The real main dialog, created modelessly from the real template with the real dialog procedure,
-// in a fresh temporary folder that is the current directory and holds a Category.txt. Channel
-// files for a test are written there too.
+// The editor's tests on the shared main dialog fixture: channel files written into the test's
+// folder, the commands pressed as the buttons send them, and the channel list read back.
 
 #include <windows.h>
 
@@ -11,51 +10,38 @@
 #include <vector>
 
 #include "channel/channel_record.h"
+#include "tests/support/main_dialog_fixture.h"
 
-// Categories every editor test starts with, and the number of them.
-extern const char* const TestCategories;
-inline constexpr int TestCategoryCount = 5;
-
-// A made-up channel whose fields all survive a trip through the form unchanged.
+// A made-up channel whose fields all survive a trip through the form unchanged (its category is
+// one of the fixture's three).
 ChannelRecord testChannel(int number, const char* name);
 
 // The bytes of a kvx file holding these records.
 std::vector<unsigned char> fileBytes(const std::vector<ChannelRecord>& records);
 
 std::vector<unsigned char> readFileBytes(const std::string& path);
-void writeFileBytes(const std::string& path, const std::string& bytes);
-void writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
 // True for the main dialog, which the window answerer must leave alone.
 bool isMainDialog(HWND window);
 
-class MainDialogTest : public ::testing::Test {
+class EditorTest : public MainDialogFixture {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    // Creates the dialog; categories is written as Category.txt first unless it is null.
-    void createDialog(const char* categories = TestCategories);
-
-    // Full path of a file in the test's folder.
-    std::string pathOf(const char* name) const;
-
     // Writes a kvx file of these records in the test's folder and returns its full path.
     std::string writeChannelFile(const char* name, const std::vector<ChannelRecord>& records);
 
-    // Presses Open and chooses path in the real chooser; the answerer must be set up by the caller
-    // when further windows are expected, so this only covers the plain case.
+    // Presses Open and chooses path in the real chooser, which must then open it without a word.
     void openThroughChooser(const std::string& path);
 
+    // A button click or menu item (code 0), or a notification, as the control sends it.
     void command(int id, int code = 0);
-    void selectChannel(int index);  // as a click does: selection, then the list's notification
-    void setText(int id, const char* text);
-    std::string text(int id) const;
+    void selectChannel(int index);  // as a click does: the selection, then the list's notification
+    // The close box: the system command, then the default handling the dialog procedure lets run.
+    void pressCloseBox();
+    // Delivers waiting messages; true if a quit message was among them since the test began.
+    bool quitRequested();
+
     std::vector<std::string> listItems() const;
     int listSelection() const;
-    HWND item(int id) const { return GetDlgItem(dialog_, id); }
-
-    HWND dialog_ = nullptr;
-    std::string folder_;
-    std::string previousFolder_;
+    HWND item(int id) const { return GetDlgItem(dialog, id); }
 };

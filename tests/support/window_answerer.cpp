@@ -182,17 +182,3 @@ void WindowAnswerer::watchdog() {
     }
     if (!handled_.empty()) watchdogId_ = SetTimer(nullptr, 0, WatchdogMs, watchdogTimer);
 }
-
-bool takeQuitMessage() {
-    bool quit = false;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            quit = true;
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return quit;
-}

@@ -68,6 +68,3 @@ private:
     std::vector<std::string> problems_;
     std::vector<std::string> texts_;
 };
-
-// Collects the messages waiting on this thread; true if a quit message was among them.
-bool takeQuitMessage();
