@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "channel/channel_table.h"
+#include "form/form_text.h"
 
 namespace {
 
@@ -34,6 +35,50 @@ void removeFiles() {
     rmdir(Folder);
 }
 
+// The form's texts for one record: the stream cells and the numbers, which must read back as stored.
+void exerciseFormTexts(const ChannelRecord& record) {
+    TextBuffer text;
+    for (int i = 0; i < shownStreamCount(record); ++i) {
+        const StreamEntry& entry = record.streams[i];
+        streamTypeText(entry, text);
+        check(std::strlen(text) >= 6 && std::strlen(text) <= 7, "type cell of an unexpected length");
+        streamPidText(entry, text);
+        check(parseNumber(text) == entry.pid.get(), "pid cell does not read back");
+        streamLangText(entry, text);
+        check(std::strlen(text) <= static_cast<std::size_t>(shownLangLength(entry)), "lang cell too long");
+        const bool page = streamPageText(entry, text);
+        check(page == (entry.kind == StreamKindTeletext || entry.kind == StreamKindSubtitle),
+              "page cell on the wrong kind");
+        check(!page || parseNumber(text) == entry.page.get(), "page cell does not read back");
+    }
+    signedNumberText(record.frequency.get(), text);
+    check(parseNumber(text) == record.frequency.get(), "frequency text does not read back");
+    unsignedNumberText(record.sid.get(), text);
+    check(wrap16(parseNumber(text)) == record.sid.get(), "16-bit text does not read back");
+}
+
+// The form's conversions of a control text (the first 259 bytes of the input, as a text field
+// would hold them), checked against the C library's saturating strtol.
+void exerciseControlText(const std::uint8_t* data, std::size_t size) {
+    TextBuffer text;
+    const std::size_t length = size < TextBufferSize - 1 ? size : TextBufferSize - 1;
+    std::memcpy(text, data, length);
+    text[length] = '\0';
+    const long long reference = std::strtoll(text, nullptr, 10);  // 64 bits saturate far past 32
+    const std::int32_t expected = reference > INT32_MAX   ? INT32_MAX
+                                  : reference < INT32_MIN ? INT32_MIN
+                                                          : static_cast<std::int32_t>(reference);
+    check(parseNumber(text) == expected, "parseNumber differs from the saturating reference");
+
+    char field[TextFieldSize];
+    std::memset(field, '#', sizeof field);
+    storeFieldText(field, text);
+    const std::size_t stored = std::strlen(field);  // a NUL is always inside the field
+    check(stored < TextFieldSize && stored <= std::strlen(text), "stored text too long");
+    check(std::memcmp(field, text, stored) == 0, "stored text is not the text's start");
+    for (std::size_t i = stored + 1; i < TextFieldSize; ++i) check(field[i] == '#', "bytes after the NUL changed");
+}
+
 // Everything the program reads out of one record on its way to the screen. Add new views here.
 void exerciseRecord(const ChannelRecord& record) {
     unsigned sum = 0;
@@ -52,6 +97,7 @@ void exerciseRecord(const ChannelRecord& record) {
         for (const char c : text) sum += static_cast<unsigned char>(c);
         check(std::strlen(fieldTextCopy(*field).text) == text.size(), "copied text differs from the text");
     }
+    exerciseFormTexts(record);
     Sink = Sink + sum;
 }
 
@@ -73,6 +119,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    exerciseControlText(data, size);
     std::FILE* input = std::fopen(InputPath, "wb");
     check(input != nullptr && std::fwrite(data, 1, size, input) == size && std::fclose(input) == 0,
           "cannot write the input file");
