@@ -3,7 +3,9 @@
 set -euo pipefail
 build=${1:?usage: run-editor.sh BUILD_DIR WINEPREFIX}
 prefix=${2:?usage: run-editor.sh BUILD_DIR WINEPREFIX}
+# Resolved before the change of folder, so that relative and absolute build paths both work.
 exe=$(realpath "$build/app/vessaly.exe")
+runner=$(realpath "$build/wine-run.sh")
 if [ -z "${DISPLAY:-}" ]; then
   echo "make run needs a display: run it in a desktop session (DISPLAY is not set)." >&2
   echo "Without one, 'make test' still builds and tests everything under a virtual display." >&2
@@ -11,4 +13,4 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 cd "$(dirname "$0")/../examples"
 echo "Starting Vessaly in $(pwd); open sample.kvx from here."
-WINEPREFIX=$prefix exec "$(realpath "../$build/wine-run.sh")" "$exe"
+WINEPREFIX=$prefix exec "$runner" "$exe"
