@@ -34,6 +34,8 @@ std::int32_t parseNumber(std::string_view text) {
 }
 
 void storeFieldText(char (&field)[TextFieldSize], std::string_view text) {
+    const std::string_view end = text.substr(0, text.find('\0'));
+    if (end == fieldText(field)) return;
     std::size_t length = 0;
     while (length < text.size() && length < TextFieldSize - 1 && text[length] != '\0') {
         field[length] = text[length];

@@ -40,7 +40,9 @@ constexpr std::int32_t polaritySelection(std::uint16_t polarity) {
 }
 
 // Stores text into a 30-byte record field: at most 29 bytes and a NUL. The bytes after that NUL
-// keep their previous contents.
+// keep their previous contents. A text equal to what the field shows leaves the field as it is, so
+// a loaded field of 30 bytes without a NUL survives edits of the other fields; for any other field
+// storing its own text would write the same bytes anyway.
 void storeFieldText(char (&field)[TextFieldSize], std::string_view text);
 
 // --- Field value -> control text ---

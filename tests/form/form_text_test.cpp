@@ -151,6 +151,19 @@ TEST_F(FieldTextStore, TakesExactly29And30CharacterTexts) {
     EXPECT_EQ(std::string(field), std::string(29, 'm'));
 }
 
+TEST_F(FieldTextStore, LeavesAFullFieldWithoutNulAloneUnlessItsTextChanged) {
+    std::memset(field, 'x', sizeof field);  // 30 bytes, no NUL, as a loaded file may hold
+    storeFieldText(field, std::string(30, 'x'));
+    EXPECT_EQ(std::string(field, sizeof field), std::string(30, 'x'));
+
+    storeFieldText(field, std::string(29, 'x'));  // the user deleted the last character
+    EXPECT_EQ(std::string(field, sizeof field), std::string(29, 'x') + '\0');
+
+    std::memset(field, 'x', sizeof field);
+    storeFieldText(field, std::string(29, 'x') + 'y');
+    EXPECT_EQ(std::string(field, sizeof field), std::string(29, 'x') + '\0');
+}
+
 TEST_F(FieldTextStore, StopsAtANulInsideTheText) {
     storeFieldText(field, std::string_view("ab\0cd", 5));
     EXPECT_EQ(std::string(field, 4), std::string("ab\0X", 4));

@@ -68,9 +68,19 @@ TEST_F(RecordFormTest, ShowingRaisesNoTransfer) {
         EXPECT_FALSE(FormUpdating);
         EXPECT_TRUE(sameBytes(CurrentRecord, ChannelTable::slots[index])) << "channel " << index;
     }
-    // A name of 30 bytes with no NUL shows cut at 30 bytes.
-    const std::string name = controlText(IDC_NAME);
-    EXPECT_LE(name.size(), 30u);
+}
+
+TEST_F(RecordFormTest, TextFieldWithoutNulShowsItsThirtyBytesAndSurvivesOtherEdits) {
+    ChannelRecord record = namedChannel("");
+    std::memcpy(record.name, "A name of thirty bytes, no NUL", TextFieldSize);
+    std::strcpy(record.provider, "Next field");
+    putChannels({record});
+    showChannel(0);
+    EXPECT_EQ(controlText(IDC_NAME), "A name of thirty bytes, no NUL");
+    setEditText(IDC_TID, "9");
+    EXPECT_EQ(std::string(CurrentRecord.name, TextFieldSize), "A name of thirty bytes, no NUL");
+    setEditText(IDC_NAME, "A name of thirty bytes, no NUL!");  // an edit of the name itself is cut
+    EXPECT_EQ(std::string(CurrentRecord.name), "A name of thirty bytes, no NU");
 }
 
 TEST_F(RecordFormTest, EditsStoreInTheBufferAndNotInTheTable) {
@@ -187,7 +197,7 @@ TEST_F(RecordFormTest, PositionsBeyondTheListsShowNoSelectionAndStore255) {
 
 TEST_F(RecordFormTest, ReadingStoresOnlyTheFormFields) {
     ChannelRecord record = randomChannel(7);
-    std::strcpy(record.name, "Plain name");
+    std::memcpy(record.name, "A name of thirty bytes, no NUL", TextFieldSize);  // as a damaged file may hold
     std::strcpy(record.provider, "Plain provider");
     record.polarity.set(PolarityVertical);
     record.serviceType = 1;
