@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "form/stream_list.h"
 #include "tests/form/form_window_support.h"
 
 namespace {
@@ -51,6 +52,46 @@ TEST_F(StreamListTest, HasTheFourColumnsWithTheirHeadersWidthsAndAlignment) {
     fifth.mask = LVCF_WIDTH;
     EXPECT_FALSE(SendMessageA(listView, LVM_GETCOLUMNA, 4, reinterpret_cast<LPARAM>(&fifth)));
     EXPECT_EQ(listViewRowCount(IDC_STREAM_LIST), 0);
+}
+
+// A stand-in list view that accepts columns until a given insert and refuses that one.
+struct ColumnInserts {
+    int refuseAt = -1;
+    int calls = 0;
+    std::vector<std::string> headers;
+};
+ColumnInserts Inserts;
+
+LRESULT CALLBACK refusingListView(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != LVM_INSERTCOLUMNA) return DefWindowProcA(window, message, wParam, lParam);
+    const auto* column = reinterpret_cast<const LVCOLUMNA*>(lParam);
+    if (Inserts.calls++ == Inserts.refuseAt) return -1;
+    Inserts.headers.push_back(column->pszText);
+    return static_cast<LRESULT>(wParam);
+}
+
+HWND createRefusingListView() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = refusingListView;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "RefusingListView";
+    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    return CreateWindowA("RefusingListView", "", 0, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+TEST_F(StreamListTest, StopsAtTheFirstRefusedColumn) {
+    const HWND fake = createRefusingListView();
+    ASSERT_NE(fake, nullptr);
+    Inserts = ColumnInserts{};
+    Inserts.refuseAt = 1;
+    EXPECT_FALSE(initStreamColumns(fake));
+    EXPECT_EQ(Inserts.calls, 2);
+    EXPECT_EQ(Inserts.headers, std::vector<std::string>{"Type"});
+
+    Inserts = ColumnInserts{};
+    EXPECT_TRUE(initStreamColumns(fake));
+    EXPECT_EQ(Inserts.headers, (std::vector<std::string>{"Type", "PID", "Lang", "Page"}));
+    DestroyWindow(fake);
 }
 
 TEST_F(StreamListTest, ShowsTheEntriesLastFirstWithExactCells) {
