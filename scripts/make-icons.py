@@ -26,14 +26,16 @@ VGA16 = [
 ]
 
 
-def palette256():
-    """The 16 standard colours, a 6 x 6 x 6 colour cube and 24 greys: 256 entries."""
+def palette256(own_colours):
+    """The 16 standard colours, the drawing's own colours, then a 6 x 6 x 6 colour cube and greys
+    up to 256 entries."""
     colours = list(VGA16)
+    colours += [c for c in own_colours if c not in colours]
     steps = [0, 51, 102, 153, 204, 255]
-    colours += [(r, g, b) for r in steps for g in steps for b in steps]
-    colours += [(8 + 10 * i, 8 + 10 * i, 8 + 10 * i) for i in range(24)]
-    assert len(colours) == 256
-    return colours
+    colours += [(r, g, b) for r in steps for g in steps for b in steps if (r, g, b) not in colours]
+    missing = 256 - len(colours)
+    colours += [(round(255 * (i + 1) / (missing + 1)),) * 3 for i in range(missing)]
+    return colours[:256]
 
 
 def parse_colour(text):
@@ -43,35 +45,54 @@ def parse_colour(text):
 
 
 def read_source(path):
-    """Returns (schemes, shapes): schemes as [(file name, {colour name: rgb})], shapes as tuples."""
-    schemes, shapes = [], []
+    """Returns (schemes, shapes, grids): schemes as [(file name, {colour name: rgb})], shapes as
+    tuples, grids as {size: rows of colour names or None}, the hand-drawn pictures for a size."""
+    schemes, shapes, grids = [], [], {}
+    legend = {}
     with open(path, encoding='ascii') as source:
-        for number, line in enumerate(source, 1):
-            # Whole lines only are comments: colours are written #rrggbb.
-            words = line.split()
-            if not words or words[0].startswith('#'):
-                continue
-            kind, args = words[0], words[1:]
-            try:
-                if kind == 'scheme':
-                    colours = dict(pair.split('=', 1) for pair in args[1:])
-                    schemes.append((args[0], {k: parse_colour(v) for k, v in colours.items()}))
-                elif kind == 'line':  # x1 y1 x2 y2 width colour
-                    shapes.append(('line', [float(a) for a in args[:5]], args[5]))
-                elif kind == 'ellipse':  # cx cy rx ry angle fill [outline width]
-                    outline = (args[6], float(args[7])) if len(args) > 6 else None
-                    shapes.append(('ellipse', [float(a) for a in args[:5]], args[5], outline))
-                elif kind == 'arc':  # cx cy radius width from to colour
-                    shapes.append(('arc', [float(a) for a in args[:6]], args[6]))
-                elif kind == 'polygon':  # x1 y1 x2 y2 ... colour
-                    shapes.append(('polygon', [float(a) for a in args[:-1]], args[-1]))
-                else:
-                    raise ValueError('unknown shape ' + kind)
-            except (IndexError, ValueError) as error:
-                sys.exit('%s:%d: %s' % (path, number, error))
+        lines = list(enumerate(source, 1))
+    at = 0
+    while at < len(lines):
+        number, line = lines[at]
+        at += 1
+        # Whole lines only are comments: colours are written #rrggbb.
+        words = line.split()
+        if not words or words[0].startswith('#'):
+            continue
+        kind, args = words[0], words[1:]
+        try:
+            if kind == 'scheme':
+                colours = dict(pair.split('=', 1) for pair in args[1:])
+                schemes.append((args[0], {k: parse_colour(v) for k, v in colours.items()}))
+            elif kind == 'legend':  # letter=colour ... for the pixel grids; '.' is transparent
+                legend.update(pair.split('=', 1) for pair in args)
+            elif kind == 'pixels':  # size, then that many rows of that many letters
+                size = int(args[0])
+                rows = []
+                for _ in range(size):
+                    number, row = lines[at]
+                    at += 1
+                    row = row.strip()
+                    if len(row) != size:
+                        raise ValueError('a row of %d letters expected' % size)
+                    rows.append([None if c == '.' else legend[c] for c in row])
+                grids[size] = rows
+            elif kind == 'line':  # x1 y1 x2 y2 width colour
+                shapes.append(('line', [float(a) for a in args[:5]], args[5]))
+            elif kind == 'ellipse':  # cx cy rx ry angle fill [outline width]
+                outline = (args[6], float(args[7])) if len(args) > 6 else None
+                shapes.append(('ellipse', [float(a) for a in args[:5]], args[5], outline))
+            elif kind == 'arc':  # cx cy radius width from to colour
+                shapes.append(('arc', [float(a) for a in args[:6]], args[6]))
+            elif kind == 'polygon':  # x1 y1 x2 y2 ... colour
+                shapes.append(('polygon', [float(a) for a in args[:-1]], args[-1]))
+            else:
+                raise ValueError('unknown shape ' + kind)
+        except (IndexError, KeyError, ValueError) as error:
+            sys.exit('%s:%d: %s' % (path, number, error))
     if not schemes or not shapes:
         sys.exit(path + ': needs at least one scheme and one shape')
-    return schemes, shapes
+    return schemes, shapes, grids
 
 
 def ellipse_value(x, y, cx, cy, rx, ry, cos_a, sin_a):
@@ -134,30 +155,38 @@ def sample_colour(x, y, shapes, colours, unit):
 
 
 def render(size, shapes, colours):
-    """Rows of (r, g, b, alpha 0..255) pixels, top row first."""
+    """Two pictures as rows of (r, g, b, alpha 0..255) pixels, top row first: a smooth one, where
+    edge pixels mix their colours and are partly transparent, and a crisp one, where each pixel
+    takes the colour that covers most of it and is opaque when the drawing covers at least half."""
     unit = CANVAS / size
-    rows = []
+    smooth, crisp = [], []
     for py in range(size):
-        row = []
+        smooth_row, crisp_row = [], []
         for px in range(size):
             total = [0, 0, 0]
-            covered = 0
+            counts = {}
             for sy in range(SAMPLES):
                 for sx in range(SAMPLES):
                     x = (px + (sx + 0.5) / SAMPLES) * unit
                     y = (py + (sy + 0.5) / SAMPLES) * unit
                     name = sample_colour(x, y, shapes, colours, unit)
                     if name is not None:
-                        rgb = colours[name]
-                        total = [t + c for t, c in zip(total, rgb)]
-                        covered += 1
+                        total = [t + c for t, c in zip(total, colours[name])]
+                        counts[name] = counts.get(name, 0) + 1
+            covered = sum(counts.values())
             if covered:
-                row.append(tuple(round(t / covered) for t in total) +
-                           (round(255 * covered / SAMPLES ** 2),))
+                smooth_row.append(tuple(round(t / covered) for t in total) +
+                                  (round(255 * covered / SAMPLES ** 2),))
             else:
-                row.append((0, 0, 0, 0))
-        rows.append(row)
-    return rows
+                smooth_row.append((0, 0, 0, 0))
+            if 2 * covered >= SAMPLES ** 2:
+                main = max(sorted(counts), key=lambda name: counts[name])
+                crisp_row.append(colours[main] + (255,))
+            else:
+                crisp_row.append((0, 0, 0, 0))
+        smooth.append(smooth_row)
+        crisp.append(crisp_row)
+    return smooth, crisp
 
 
 def nearest(rgb, palette):
@@ -169,10 +198,10 @@ def row_bytes(bits_per_row):
     return (bits_per_row + 31) // 32 * 4
 
 
-def image_bytes(rows, bits):
+def image_bytes(rows, bits, own_colours):
     """BITMAPINFOHEADER, palette, colour bits and AND mask of one icon image."""
     size = len(rows)
-    palette = VGA16 if bits == 4 else palette256() if bits == 8 else []
+    palette = VGA16 if bits == 4 else palette256(own_colours) if bits == 8 else []
     colour = bytearray()
     mask = bytearray()
     for row in reversed(rows):  # DIBs store the bottom row first
@@ -202,13 +231,25 @@ def image_bytes(rows, bits):
     return header + palette_bytes + bytes(colour) + bytes(mask)
 
 
-def icon_file(shapes, colours):
+def grid_picture(grid, colours):
+    """A hand-drawn picture as pixel rows: each letter's colour, opaque; '.' transparent."""
+    return [[colours[name] + (255,) if name else (0, 0, 0, 0) for name in row] for row in grid]
+
+
+def icon_file(shapes, grids, colours):
     rendered = {}
     images = []
     for size, bits in FORMATS:
-        if size not in rendered:
+        if size in grids:
+            # Drawn by hand for this size: small pictures read better pixel by pixel.
+            picture = grid_picture(grids[size], colours)
+            rendered[size] = (picture, picture)
+        elif size not in rendered:
             rendered[size] = render(size, shapes, colours)
-        images.append((size, bits, image_bytes(rendered[size], bits)))
+        smooth, crisp = rendered[size]
+        # Palette images cannot mix colours at the edges: those take the crisp drawing.
+        rows = smooth if bits == 32 else crisp
+        images.append((size, bits, image_bytes(rows, bits, sorted(colours.values()))))
     out = bytearray(struct.pack('<HHH', 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for size, bits, data in images:
@@ -225,11 +266,11 @@ def main():
     source = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, '..', 'resources', 'icons',
                                                                 'icon-source.txt')
     output = sys.argv[2] if len(sys.argv) > 2 else os.path.dirname(os.path.abspath(source))
-    schemes, shapes = read_source(source)
+    schemes, shapes, grids = read_source(source)
     for name, colours in schemes:
         path = os.path.join(output, name)
         with open(path, 'wb') as out:
-            out.write(icon_file(shapes, colours))
+            out.write(icon_file(shapes, grids, colours))
         print('wrote', path)
 
 
