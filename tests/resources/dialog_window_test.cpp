@@ -174,6 +174,70 @@ TEST(AboutBoxProcedure, LeavesEverythingButOkAndCancelToTheDefaultHandling) {
     DestroyWindow(about);
 }
 
+// ---- Running the main dialog ----------------------------------------------------------------
+
+struct StartUp {
+    HWND dialog;
+    HWND streamListSeen;
+    char streamListClass[32];
+    HINSTANCE instanceSeen;
+};
+StartUp Started;
+
+// Looks at the dialog as the editor's start-up would find it, then ends the run the only way the
+// program does: the quit message.
+INT_PTR CALLBACK lookAndQuit(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG) return FALSE;
+    Started.dialog = dialog;
+    Started.instanceSeen = Instance;
+    MainDialog = dialog;
+    Started.streamListSeen = control(IDC_STREAM_LIST);
+    GetClassNameA(Started.streamListSeen, Started.streamListClass, sizeof Started.streamListClass);
+    PostQuitMessage(0);
+    return TRUE;
+}
+
+// The modal loop hands the quit message on to the thread's queue when it ends; the tests after
+// this one run their own loops, so it is taken out here.
+void dropQuitMessage() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+bool RunWatchdogFired = false;
+
+void CALLBACK endStuckRun(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    RunWatchdogFired = true;
+    PostQuitMessage(0);
+}
+
+TEST(RunMainDialog, CreatesTheDialogWithItsListViewAndReturnsZeroOnTheQuitMessage) {
+    Started = StartUp{};
+    RunWatchdogFired = false;
+    const UINT_PTR watchdog = SetTimer(nullptr, 0, WatchdogDelay, endStuckRun);
+    EXPECT_EQ(runMainDialog(self(), lookAndQuit), 0);
+    KillTimer(nullptr, watchdog);
+    dropQuitMessage();
+    EXPECT_FALSE(RunWatchdogFired) << "the quit message did not end the run";
+    ASSERT_NE(Started.dialog, nullptr) << "the main dialog was not created";
+    EXPECT_EQ(Started.instanceSeen, self()) << "the instance is remembered before the dialog runs";
+    EXPECT_NE(Started.streamListSeen, nullptr);
+    EXPECT_STREQ(Started.streamListClass, "SysListView32");
+    EXPECT_FALSE(IsWindow(Started.dialog)) << "the loop's end takes the dialog away";
+    MainDialog = nullptr;
+}
+
+TEST(RunMainDialog, ReturnsZeroAtOnceWhenTheDialogCannotBeCreated) {
+    // A module without the template: no dialog, no start-up, still exit code 0.
+    Started = StartUp{};
+    EXPECT_EQ(runMainDialog(GetModuleHandleA("kernel32.dll"), lookAndQuit), 0);
+    dropQuitMessage();
+    EXPECT_EQ(Started.dialog, nullptr);
+    Instance = nullptr;
+}
+
 // ---- Main dialog window ---------------------------------------------------------------------
 
 INT_PTR CALLBACK layoutOnly(HWND, UINT message, WPARAM, LPARAM) {
