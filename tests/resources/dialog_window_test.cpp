@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/editor_dialog.h"
 #include "app/window_services.h"
 #include "resources/resource_ids.h"
 #include "tests/resources/main_dialog_layout.h"
@@ -94,19 +95,29 @@ LRESULT CALLBACK findAbout(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(Box.hook, code, wParam, lParam);
 }
 
-// Opens the About box over an owner window, closes it the given way and returns its result.
-INT_PTR openAndClose(CloseBy how) {
+// Watches for the About box while `open` runs, closes it the given way and returns what `open`
+// returned. Box.owner must be set.
+template <typename Open>
+INT_PTR watchAbout(CloseBy how, Open open) {
+    const HWND owner = Box.owner;
     Box = AboutRun{};
     Box.how = how;
-    Box.owner = CreateWindowExA(0, "Static", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300,
-                                200, nullptr, nullptr, self(), nullptr);
+    Box.owner = owner;
     Box.hook = SetWindowsHookExA(WH_CBT, findAbout, nullptr, GetCurrentThreadId());
     Box.watchdogTimer = SetTimer(nullptr, 0, WatchdogDelay, watchdog);
-    const INT_PTR result =
-        DialogBoxParamA(self(), MAKEINTRESOURCEA(IDD_ABOUT), Box.owner, aboutBoxProc, 0);
+    const INT_PTR result = open();
     KillTimer(nullptr, Box.watchdogTimer);
     UnhookWindowsHookEx(Box.hook);
     return result;
+}
+
+// Opens the About box over a plain owner window, closes it the given way and returns its result.
+INT_PTR openAndClose(CloseBy how) {
+    Box.owner = CreateWindowExA(0, "Static", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300,
+                                200, nullptr, nullptr, self(), nullptr);
+    return watchAbout(how, [] {
+        return DialogBoxParamA(self(), MAKEINTRESOURCEA(IDD_ABOUT), Box.owner, aboutBoxProc, 0);
+    });
 }
 
 class AboutBox : public testing::Test {
@@ -172,6 +183,30 @@ TEST(AboutBoxProcedure, LeavesEverythingButOkAndCancelToTheDefaultHandling) {
     EXPECT_EQ(aboutBoxProc(about, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0), TRUE);
     EXPECT_FALSE(IsWindowVisible(about)) << "ended, so hidden";
     DestroyWindow(about);
+}
+
+TEST(AboutBoxFromTheMenu, HelpAboutOpensItOverTheRealMainDialog) {
+    // The editor's own dialog procedure, started in the examples folder where Category.txt is.
+    registerWindowClasses();
+    Instance = self();
+    HWND main = CreateDialogParamA(self(), MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainDialogProc, 0);
+    ASSERT_NE(main, nullptr);
+    Box.owner = main;
+    // What the menu item "&About ..." sends.
+    watchAbout(CloseBy::OkClick, [main] {
+        return SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
+    });
+    ASSERT_NE(Box.about, nullptr) << "no About box appeared";
+    EXPECT_STREQ(Box.title, "About");
+    EXPECT_EQ(Box.boxOwner, main);
+    EXPECT_FALSE(Box.ownerEnabled) << "the About box is modal over the main dialog";
+    EXPECT_TRUE(Box.iconShown);
+    EXPECT_FALSE(Box.watchdogFired);
+    EXPECT_FALSE(IsWindow(Box.about));
+    EXPECT_TRUE(IsWindowEnabled(main));
+    EXPECT_TRUE(IsWindow(main)) << "closing the About box leaves the main dialog";
+    DestroyWindow(main);
+    Box.owner = nullptr;
 }
 
 // ---- Running the main dialog ----------------------------------------------------------------
