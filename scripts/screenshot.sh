@@ -48,6 +48,12 @@ for file in "$exe" "$driver"; do
   [ -f "$file" ] || { echo "screenshot: $file is missing: build the Windows target first" >&2; exit 1; }
 done
 
+# Wine draws the dialogs in Tahoma and the caption buttons in Marlett from its own fonts; a prefix
+# whose Fonts folder lacks them shows substitutes (and letters for the caption buttons).
+if [ ! -e "$prefix/drive_c/windows/Fonts/tahoma.ttf" ] || [ ! -e "$prefix/drive_c/windows/Fonts/marlett.ttf" ]; then
+  echo "screenshot: $prefix has no tahoma.ttf or marlett.ttf in drive_c/windows/Fonts: the pictures will show substitute fonts" >&2
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 windows_work="Z:${work//\//\\}"
