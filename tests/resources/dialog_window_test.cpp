@@ -372,6 +372,19 @@ TEST_F(MainWindow, HasAFixedFrameItsTitleAndMenuAndIsCentred) {
     RECT work{}, window{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     GetWindowRect(dialog, &window);
+
+    // The frame offers no edge or corner to drag.
+    const POINT frame[] = {{window.left, (window.top + window.bottom) / 2},
+                           {window.right - 1, (window.top + window.bottom) / 2},
+                           {(window.left + window.right) / 2, window.bottom - 1},
+                           {window.right - 1, window.bottom - 1},
+                           {window.left, window.top}};
+    for (const POINT& at : frame) {
+        const LRESULT hit = SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+        EXPECT_TRUE(hit < HTLEFT || hit > HTBOTTOMRIGHT) << "sizing edge " << hit << " at " << at.x
+                                                         << "," << at.y;
+    }
+
     EXPECT_LE(std::abs((window.left + window.right) - (work.left + work.right)), 2);
     EXPECT_LE(std::abs((window.top + window.bottom) - (work.top + work.bottom)), 2);
 }
