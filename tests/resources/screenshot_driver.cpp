@@ -13,7 +13,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "resources/resource_ids.h"
 
@@ -151,9 +150,12 @@ int main(int argc, char** argv) {
         }
         PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     }
+    DWORD exitCode = 0;
     if (WaitForSingleObject(program.hProcess, WaitLimit) != WAIT_OBJECT_0) {
         TerminateProcess(program.hProcess, 1);
         result = fail("the program did not end");
+    } else if (!GetExitCodeProcess(program.hProcess, &exitCode) || exitCode != 0) {
+        result = fail("the program ended with an exit code other than 0");
     }
     CloseHandle(program.hThread);
     CloseHandle(program.hProcess);
