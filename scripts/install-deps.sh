@@ -26,6 +26,7 @@ wanted=(
   "clang:/usr/bin/clang++"
   "libclang-rt-14-dev:/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a"
   "imagemagick:/usr/bin/import"
+  "fonts-wine:/usr/share/wine/fonts/tahoma.ttf"
 )
 
 missing=()

@@ -4,7 +4,7 @@
 set -euo pipefail
 prefix=$(realpath -m "${1:?usage: wine-prefix.sh PREFIX_DIR}")
 marker="$prefix/.vessaly-ready"
-version=2
+version=3
 if [ -f "$marker" ] && [ "$(cat "$marker")" = "$version" ]; then
   exit 0
 fi
@@ -20,5 +20,12 @@ fi
 # Without a window manager (Xvfb), Wine waits 2 s for one whenever a window with a caption is
 # hidden or destroyed; windows that Wine manages itself close at once.
 run wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+# Wine's own fonts (Tahoma, Marlett for the caption buttons) are installed outside the prefix here;
+# without them the dialogs are drawn in a stand-in font and the caption buttons as letters.
+fonts="$prefix/drive_c/windows/Fonts"
+mkdir -p "$fonts"
+for font in /usr/share/wine/fonts/*.ttf; do
+  [ -e "$font" ] && [ ! -e "$fonts/$(basename "$font")" ] && cp "$font" "$fonts/"
+done
 wineserver -w
 echo "$version" > "$marker"
