@@ -27,17 +27,13 @@ void reportFileFailure(const char* what, const ChannelTable::FileResult& result)
 
 bool selectionNamesChannel() { return SelectedIndex >= 0 && SelectedIndex < ChannelTable::count; }
 
-// Saves to the path just chosen; a failure is shown and leaves the old file as it was.
-bool saveChosenFile() {
-    const ChannelTable::FileResult result = ChannelTable::save(PathBuffer);
-    if (!result.ok) reportFileFailure("The channel list could not be saved to", result);
-    return result.ok;
-}
-
 }  // namespace
 
 void openChannelFile() {
-    if (!chooseFileToOpen()) return;
+    if (chooseFileToOpen()) openChosenFile();
+}
+
+void openChosenFile() {
     const ChannelTable::FileResult result = ChannelTable::load(PathBuffer);
     if (!result.ok) {
         // A file that could not be opened leaves the table as it was; one that failed part-way
@@ -56,6 +52,12 @@ void openChannelFile() {
     FileLoaded = true;
 }
 
+bool saveChosenFile() {
+    const ChannelTable::FileResult result = ChannelTable::save(PathBuffer);
+    if (!result.ok) reportFileFailure("The channel list could not be saved to", result);
+    return result.ok;
+}
+
 void saveChannelFile() {
     if (chooseFileToSave()) saveChosenFile();
 }
@@ -64,10 +66,7 @@ void modifyChannel() {
     if (!selectionNamesChannel()) return;
     const FieldText shown = ChannelTable::nameAt(SelectedIndex);
     const FieldText edited = fieldTextCopy(CurrentRecord.name);
-    if (std::strcmp(edited.text, shown.text) != 0) {
-        renameChannelItem(SelectedIndex, edited.text);
-        selectChannelItem(SelectedIndex);
-    }
+    if (std::strcmp(edited.text, shown.text) != 0) renameChannelItem(SelectedIndex, edited.text);
     ChannelTable::replace(SelectedIndex, CurrentRecord);
 }
 
@@ -76,7 +75,6 @@ void makeChannelCopy() {
     ChannelTable::append(CurrentRecord);
     // Only the new last item changes, so the list grows by one instead of being rebuilt.
     addLastChannelItem();
-    selectChannelItem(channelItemCount() - 1);
     showSelected();
 }
 
@@ -84,9 +82,8 @@ void deleteChannel() {
     if (!selectionNamesChannel()) return;
     const std::int32_t index = SelectedIndex;
     ChannelTable::remove(index);
-    deleteChannelItem(index);
     // The channel that moved up takes the place; after the last one, the one before it.
-    selectChannelItem(index == ChannelTable::count ? index - 1 : index);
+    deleteChannelItem(index, index == ChannelTable::count ? index - 1 : index);
     showSelected();
 }
 

@@ -9,3 +9,7 @@ void deleteChannel();     // Delete: remove the selected channel
 void showAboutBox();      // About: the modal About box
 void exitProgram();       // Exit: quit at once, with no question
 void closeRequested();    // the close box, Alt+F4 or the system menu: ask to save once a file was opened
+
+// The work after a chooser returned with a path in PathBuffer.
+void openChosenFile();    // load it and show its channel list; a failure is shown and changes nothing
+bool saveChosenFile();    // save to it; a failure is shown, leaves the old file and returns false
