@@ -93,6 +93,11 @@ TEST_F(CloseTest, YesWithAFailedSaveStaysOpenAndKeepsTheOldFile) {
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
     EXPECT_FALSE(quitRequested());
+    for (const WindowAnswerer::Seen& window : answerer.seen()) {
+        if (window.caption == "Vessaly") {
+            EXPECT_EQ(window.owner, dialog) << window.text;
+        }
+    }
     CloseHandle(holder);
     EXPECT_EQ(readFileBytes(target), oldBytes);
     EXPECT_EQ(ChannelTable::count, 2);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/editor_dialog.h"
+#include "app/file_chooser.h"
 #include "channel/channel_table.h"
 #include "form/record_form.h"
 #include "resources/resource_ids.h"
@@ -146,6 +147,31 @@ TEST_F(EditorCommandsTest, AFailedFirstOpenLeavesTheProgramAsIfNothingWasOpened)
     SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(quitRequested());
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
+}
+
+// Every chooser is prepared afresh: owned by the main dialog, proposing no name, not even the last.
+TEST_F(EditorCommandsTest, ChoosersAreOwnedByTheMainDialogAndProposeNoName) {
+    const std::string path = writeChannelFile("three.kvx", threeChannels());
+    WindowAnswerer answerer(isMainDialog);
+    answerer.expectChooser("Open kvx file", path.c_str());
+    answerer.expectChooserCancelled("Save kvx file");
+    answerer.expectChooserCancelled("Open kvx file");
+    command(IDC_OPEN);
+    command(IDC_SAVE);
+    const OPENFILENAMEA saveChooser = FileChooser;
+    command(IDM_OPEN);
+    ASSERT_TRUE(answerer.allAnswered()) << answerer.report();
+    for (const WindowAnswerer::Seen& window : answerer.seen()) {
+        EXPECT_EQ(window.owner, dialog) << window.caption;
+        EXPECT_EQ(window.fileName, "") << window.caption;
+    }
+    EXPECT_EQ(saveChooser.lStructSize, 88u);
+    EXPECT_EQ(saveChooser.nFilterIndex, 1u);
+    EXPECT_EQ(saveChooser.nMaxFile, 260u);
+    EXPECT_STREQ(saveChooser.lpstrDefExt, "*.kvx");
+    EXPECT_EQ(std::memcmp(saveChooser.lpstrFilter, "Orvanta Channel files (*.kvx)\0*.kvx\0All files (*.*)\0*.*\0\0", 57), 0);
+    EXPECT_EQ(FileChooser.lpstrDefExt, nullptr);  // the Open chooser has none
+    EXPECT_EQ(listItems().size(), 3u);  // the cancelled Open changed nothing
 }
 
 // --- Modify ---

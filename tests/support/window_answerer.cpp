@@ -125,7 +125,8 @@ void WindowAnswerer::windowActivated(HWND window) {
     const std::string seen =
         (chooser ? "chooser \"" : "window \"") + caption + "\" (" + className(window) + handle + ") " + text;
     log_.push_back(seen);
-    if (!chooser) texts_.push_back(text);
+    seen_.push_back({caption, text, chooser ? windowText(chooserFileNameEdit(window)) : std::string(),
+                     GetWindow(window, GW_OWNER)});
 
     if (next_ >= expected_.size()) {
         problems_.push_back("unexpected " + seen);

@@ -33,8 +33,14 @@ public:
     bool allAnswered() const;
     // What happened, one line per window, with the problems; for failure messages.
     std::string report() const;
-    // The texts of the message boxes seen, in order.
-    const std::vector<std::string>& messageTexts() const { return texts_; }
+    // Every window answered or refused, in the order they appeared.
+    struct Seen {
+        std::string caption;
+        std::string text;      // a message box's text
+        std::string fileName;  // what a chooser's file-name box held when it appeared
+        HWND owner;
+    };
+    const std::vector<Seen>& seen() const { return seen_; }
 
 private:
     struct Expected {
@@ -66,5 +72,5 @@ private:
     UINT_PTR watchdogId_ = 0;
     std::vector<std::string> log_;
     std::vector<std::string> problems_;
-    std::vector<std::string> texts_;
+    std::vector<Seen> seen_;
 };
