@@ -2,6 +2,7 @@
 # Both install what is missing first (scripts/install-deps.sh, through sudo when not root).
 
 SHELL := /bin/bash
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 NATIVE := build/native
 WINDOWS := build/windows

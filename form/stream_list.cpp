@@ -69,12 +69,17 @@ bool initStreamColumns(HWND listView) {
 }
 
 // Called on every selection: the list is refilled with drawing held back and painted once at the end.
+// Under Wine the list view redraws its scroll bar at once whenever a row changes its range, even with
+// its own redraw switched off; the window's switch (DefWindowProc) holds that back too.
 void fillStreamList(const ChannelRecord& record) {
     const HWND listView = control(IDC_STREAM_LIST);
     SendMessageA(listView, WM_SETREDRAW, FALSE, 0);
+    DefWindowProcA(listView, WM_SETREDRAW, FALSE, 0);
     SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
     const int entries = shownStreamCount(record);  // never past the 32 entries the record holds
     for (int i = 0; i < entries; ++i) addRow(listView, record.streams[i]);
-    SendMessageA(listView, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(listView, nullptr, TRUE);
+    SendMessageA(listView, WM_SETREDRAW, TRUE, 0);  // updates the scroll bar while it cannot draw yet
+    DefWindowProcA(listView, WM_SETREDRAW, TRUE, 0);
+    // The frame holds the scroll bar, whose range and position the refill may have changed.
+    RedrawWindow(listView, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
