@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/editor_commands.h"
 #include "app/editor_dialog.h"
 #include "app/file_chooser.h"
 #include "channel/channel_table.h"
@@ -126,6 +128,27 @@ TEST_F(EditorCommandsTest, AFileThatCannotBeOpenedIsReportedAndChangesNothing) {
     EXPECT_EQ(listSelection(), 1);
     EXPECT_EQ(SelectedIndex, 1);
     EXPECT_EQ(controlText(IDC_NAME), "Borealis News");
+}
+
+// Reading this process's memory from address 0 opens but fails part-way, as a failing disk would:
+// the list must not pass for the file, so the list and the form are left empty. The chooser refuses
+// such a path, so the test hands it over as the chooser would have.
+TEST_F(EditorCommandsTest, AReadThatFailsPartWayIsReportedAndLeavesAnEmptyList) {
+    const char* failing = "Z:\\proc\\self\\mem";
+    std::FILE* probe = std::fopen(failing, "r+b");
+    if (probe == nullptr) GTEST_SKIP() << failing << " cannot be opened here";
+    std::fclose(probe);
+    openThreeAndSelect(1);
+
+    WindowAnswerer answerer(isMainDialog);
+    answerer.expectMessageBoxStartingWith("Vessaly", (std::string("The channel list could not be opened from\n") + failing + "\n\n").c_str(), IDOK);
+    std::strcpy(PathBuffer, failing);
+    openChosenFile();
+    EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
+
+    EXPECT_EQ(ChannelTable::count, 0);
+    EXPECT_TRUE(listItems().empty());
+    expectFormShowsEmptyRecord();
 }
 
 // Only a successful Open makes closing ask about saving.
