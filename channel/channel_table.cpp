@@ -26,6 +26,14 @@ unsigned char CompareBuffer[CompareRecords * ChannelRecordSize];
 // Distinguishes successive temporary names of one process.
 unsigned long TemporarySequence = 0;
 
+// The system's words for the file call that just failed; valid until the next call.
+char SystemError[160];
+
+const char* systemError() {
+    FileReplace::systemErrorText(SystemError, sizeof SystemError);
+    return SystemError;
+}
+
 FileResult success() {
     FileResult result{};
     result.ok = true;
@@ -56,10 +64,11 @@ std::FILE* createTemporary(const char* target, FileResult& result) {
             result = failure("The folder's path is too long for a temporary file next to the file.");
             return nullptr;
         }
+        FileReplace::clearSystemError();
         std::FILE* file = FileReplace::createNew(TemporaryPath);
         if (file != nullptr) return file;
         if (errno != EEXIST) {
-            result = failure("Cannot create a temporary file in the file's folder: %s", std::strerror(errno));
+            result = failure("Cannot create a temporary file in the file's folder: %s", systemError());
             return nullptr;
         }
     }
@@ -70,8 +79,9 @@ std::FILE* createTemporary(const char* target, FileResult& result) {
 // Writes slots 0..count-1 to the open temporary file and closes it; every step is checked.
 FileResult writeTemporary(std::FILE* file) {
     const auto records = static_cast<std::size_t>(count);
+    FileReplace::clearSystemError();
     if (std::fwrite(slots, ChannelRecordSize, records, file) != records || std::fflush(file) != 0) {
-        const FileResult result = failure("Writing %s failed: %s", temporaryName(), std::strerror(errno));
+        const FileResult result = failure("Writing %s failed: %s", temporaryName(), systemError());
         std::fclose(file);
         return result;
     }
@@ -80,18 +90,21 @@ FileResult writeTemporary(std::FILE* file) {
         std::fclose(file);
         return failure("Flushing %s to the disk failed: %s", temporaryName(), why);
     }
-    if (std::fclose(file) != 0) return failure("Closing %s failed: %s", temporaryName(), std::strerror(errno));
+    FileReplace::clearSystemError();
+    if (std::fclose(file) != 0) return failure("Closing %s failed: %s", temporaryName(), systemError());
     return success();
 }
 
 // Reads the closed temporary file back and compares it with the table, byte for byte.
 FileResult verifyTemporary() {
+    FileReplace::clearSystemError();
     std::FILE* file = std::fopen(TemporaryPath, "rb");
-    if (file == nullptr) return failure("Reopening %s failed: %s", temporaryName(), std::strerror(errno));
+    if (file == nullptr) return failure("Reopening %s failed: %s", temporaryName(), systemError());
     const auto* expected = reinterpret_cast<const unsigned char*>(slots);
     const std::size_t total = static_cast<std::size_t>(count) * ChannelRecordSize;
     std::size_t done = 0;
     bool same = true;
+    FileReplace::clearSystemError();
     while (same) {
         const std::size_t got = std::fread(CompareBuffer, 1, sizeof CompareBuffer, file);
         same = got <= total - done && std::memcmp(CompareBuffer, expected + done, got) == 0;
@@ -99,9 +112,9 @@ FileResult verifyTemporary() {
         if (got < sizeof CompareBuffer) break;
     }
     const bool readFailed = std::ferror(file) != 0;
-    const int readError = errno;
+    if (readFailed) systemError();  // before fclose, which may set its own
     std::fclose(file);
-    if (readFailed) return failure("Reading %s back failed: %s", temporaryName(), std::strerror(readError));
+    if (readFailed) return failure("Reading %s back failed: %s", temporaryName(), SystemError);
     if (!same || done != total) return failure("%s does not read back as it was written.", temporaryName());
     return success();
 }
@@ -109,16 +122,18 @@ FileResult verifyTemporary() {
 }  // namespace
 
 FileResult load(const char* path) {
+    FileReplace::clearSystemError();
     std::FILE* file = std::fopen(path, "r+b");
-    if (file == nullptr) return failure("Cannot open the file for reading and writing: %s", std::strerror(errno));
+    if (file == nullptr) return failure("Cannot open the file for reading and writing: %s", systemError());
     // One read straight into the slots: whole records only, at most Capacity of them; a trailing
     // piece shorter than a record lands in the first unused slot and is not counted.
+    FileReplace::clearSystemError();
     const std::size_t records = std::fread(slots, ChannelRecordSize, Capacity, file);
     if (std::ferror(file) != 0) {
-        const int readError = errno;
+        systemError();  // before fclose, which may set its own
         std::fclose(file);
         count = 0;  // a partly read list must never pass for the file
-        return failure("Reading the file failed: %s", std::strerror(readError));
+        return failure("Reading the file failed: %s", SystemError);
     }
     std::fclose(file);
     count = static_cast<std::int32_t>(records);

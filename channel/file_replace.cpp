@@ -54,6 +54,20 @@ std::size_t folderLength(const char* path) {
 
 unsigned long processNumber() { return GetCurrentProcessId(); }
 
+void clearSystemError() {
+    SetLastError(ERROR_SUCCESS);
+    errno = 0;
+}
+
+void systemErrorText(char* why, std::size_t whySize) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        systemMessage(error, why, whySize);
+        return;
+    }
+    std::snprintf(why, whySize, "%s", std::strerror(errno));
+}
+
 std::FILE* createNew(const char* path) {
     const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd == -1) return nullptr;
@@ -87,6 +101,10 @@ std::size_t folderLength(const char* path) {
 }
 
 unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
+
+void clearSystemError() { errno = 0; }
+
+void systemErrorText(char* why, std::size_t whySize) { std::snprintf(why, whySize, "%s", std::strerror(errno)); }
 
 std::FILE* createNew(const char* path) {
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -19,6 +19,13 @@ std::FILE* createNew(const char* path);
 // Pushes the bytes already handed to the system (after fflush) through to the disk.
 bool flushToDisk(std::FILE* file, char* why, std::size_t whySize);
 
+// Forgets the last system error, so that the next failure reported is the failing call's own.
+void clearSystemError();
+
+// The system's own words for the last failed file call: on Windows the message of its error code
+// (the C library's errno text stands in only when the call left no code), elsewhere the errno text.
+void systemErrorText(char* why, std::size_t whySize);
+
 // Puts the file source in the place of target in one step, replacing an existing target.
 bool replace(const char* source, const char* target, char* why, std::size_t whySize);
 

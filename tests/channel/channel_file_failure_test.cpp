@@ -20,6 +20,23 @@
 
 namespace {
 
+// What the user reads as the reason of a failure: the system's message for its error code on
+// Windows, the C library's text for errno elsewhere.
+std::string systemWords(int errnoValue, unsigned long windowsError) {
+#ifdef _WIN32
+    (void)errnoValue;
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, windowsError, 0, text,
+                   sizeof text, nullptr);
+    std::string words = text;
+    words.erase(words.find_last_not_of(" \r\n") + 1);
+    return words;
+#else
+    (void)windowsError;
+    return std::strerror(errnoValue);
+#endif
+}
+
 #ifdef _WIN32
 // Holds path open for reading while denying others write access, as another program might.
 struct HeldOpen {
@@ -98,7 +115,8 @@ protected:
 TEST_F(FileFailure, MissingFileLeavesTableAsItWas) {
     const ChannelTable::FileResult result = ChannelTable::load(folder.file("missing.kvx").c_str());
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(std::strstr(result.reason, std::strerror(ENOENT)), nullptr) << result.reason;
+    EXPECT_NE(std::string(result.reason).find(systemWords(ENOENT, 2 /* ERROR_FILE_NOT_FOUND */)), std::string::npos)
+        << result.reason;
     expectTableAsItWas();
 }
 
@@ -109,6 +127,9 @@ TEST_F(FileFailure, FileThatCannotBeWrittenDoesNotLoadAndLeavesTableAsItWas) {
     HeldOpen held(folder.file("held.kvx"));
     ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
     const ChannelTable::FileResult result = ChannelTable::load(folder.file("held.kvx").c_str());
+    // The user is told in the system's own words that another program holds the file.
+    EXPECT_NE(std::string(result.reason).find(systemWords(EACCES, ERROR_SHARING_VIOLATION)), std::string::npos)
+        << result.reason;
 #else
     Mount mount;
     makeUnwritableFolder(mount, folder.file("locked"), "list.kvx", randomRecords(2, 21));
@@ -206,7 +227,8 @@ TEST_F(FileFailure, NoRoomInThePathForTheTemporaryFileKeepsOldFile) {
 TEST_F(FileFailure, MissingFolderCreatesNothing) {
     const ChannelTable::FileResult result = ChannelTable::save(folder.file("gone/list.kvx").c_str());
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(std::strstr(result.reason, std::strerror(ENOENT)), nullptr) << result.reason;
+    EXPECT_NE(std::string(result.reason).find(systemWords(ENOENT, 3 /* ERROR_PATH_NOT_FOUND */)), std::string::npos)
+        << result.reason;
     EXPECT_EQ(folderEntries(folder.path), std::vector<std::string>{"table.kvx"});
     expectTableAsItWas();
 }
