@@ -73,7 +73,7 @@ TEST_F(CloseTest, YesSavesAndQuits) {
     pressCloseBox();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
     EXPECT_TRUE(quitRequested());
-    EXPECT_EQ(readFileBytes(target), fileBytes({testChannel(2, "Borealis")}));
+    EXPECT_EQ(readFile(target), fileBytes({testChannel(2, "Borealis")}));
 }
 
 // Nothing quits over unsaved work: a save that failed keeps the program open.
@@ -99,7 +99,7 @@ TEST_F(CloseTest, YesWithAFailedSaveStaysOpenAndKeepsTheOldFile) {
         }
     }
     CloseHandle(holder);
-    EXPECT_EQ(readFileBytes(target), oldBytes);
+    EXPECT_EQ(readFile(target), oldBytes);
     EXPECT_EQ(ChannelTable::count, 2);
 }
 

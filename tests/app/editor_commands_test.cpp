@@ -325,7 +325,7 @@ TEST_F(EditorCommandsTest, SaveWritesTheTableNotTheUnappliedForm) {
 
     std::vector<ChannelRecord> expected = threeChannels();
     expected[1] = renamed(expected[1], "Applied");
-    EXPECT_EQ(readFileBytes(target), fileBytes(expected));
+    EXPECT_EQ(readFile(target), fileBytes(expected));
 }
 
 TEST_F(EditorCommandsTest, SaveOverAnExistingFileAsksFirst) {
@@ -336,7 +336,7 @@ TEST_F(EditorCommandsTest, SaveOverAnExistingFileAsksFirst) {
     answerer.expectMessageBoxStartingWith("Save kvx file", "", IDYES);
     command(IDM_SAVE);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_EQ(readFileBytes(target), fileBytes(threeChannels()));
+    EXPECT_EQ(readFile(target), fileBytes(threeChannels()));
 }
 
 TEST_F(EditorCommandsTest, AFailedSaveIsReportedAndKeepsTheOldFileAndTheTable) {
@@ -354,7 +354,7 @@ TEST_F(EditorCommandsTest, AFailedSaveIsReportedAndKeepsTheOldFileAndTheTable) {
     command(IDC_SAVE);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
 
-    EXPECT_EQ(readFileBytes(target), oldBytes);
+    EXPECT_EQ(readFile(target), oldBytes);
     EXPECT_EQ(ChannelTable::count, 2);
     EXPECT_EQ(listItems(), (std::vector<std::string>{"Borealis News", "Cobalt Kids"}));
 }
@@ -379,7 +379,7 @@ TEST_F(EditorCommandsTest, AListInAFolderWithNonAsciiLettersOpensAndSaves) {
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     const std::string source = folder + "\\Liste.kvx";
     const std::string target = folder + "\\Gespeichert.kvx";
-    writeFileBytes(source, fileBytes(threeChannels()));
+    writeFile(source, fileBytes(threeChannels()));
 
     openThroughChooser(source);
     ASSERT_EQ(listItems().size(), 3u);
@@ -389,7 +389,7 @@ TEST_F(EditorCommandsTest, AListInAFolderWithNonAsciiLettersOpensAndSaves) {
     answerer.expectChooser("Save kvx file", target.c_str());
     command(IDC_SAVE);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_EQ(readFileBytes(target), fileBytes({threeChannels()[0], threeChannels()[1]}));
+    EXPECT_EQ(readFile(target), fileBytes({threeChannels()[0], threeChannels()[1]}));
     DeleteFileA(source.c_str());
     DeleteFileA(target.c_str());
     RemoveDirectoryA(folder.c_str());

@@ -45,29 +45,11 @@ std::vector<unsigned char> fileBytes(const std::vector<ChannelRecord>& records) 
     return bytes;
 }
 
-std::vector<unsigned char> readFileBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return bytes;
-    unsigned char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-    std::fclose(file);
-    return bytes;
-}
-
-bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
-
 bool isMainDialog(HWND window) { return GetDlgItem(window, IDC_CHANNEL_LIST) != nullptr; }
 
 std::string EditorTest::writeChannelFile(const char* name, const std::vector<ChannelRecord>& records) {
     const std::string path = pathOf(name);
-    EXPECT_TRUE(writeFileBytes(path, fileBytes(records))) << path;
+    EXPECT_TRUE(writeFile(path, fileBytes(records))) << path;
     return path;
 }
 

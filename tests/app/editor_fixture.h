@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/channel/test_files.h"  // readFile, writeFile
+
 #include "channel/channel_record.h"
 #include "tests/support/main_dialog_fixture.h"
 
@@ -19,8 +21,6 @@ ChannelRecord testChannel(int number, const char* name);
 // The bytes of a kvx file holding these records.
 std::vector<unsigned char> fileBytes(const std::vector<ChannelRecord>& records);
 
-std::vector<unsigned char> readFileBytes(const std::string& path);
-bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
 // True for the main dialog, which the window answerer must leave alone.
 bool isMainDialog(HWND window);

@@ -152,11 +152,11 @@ protected:
 };
 
 TEST_F(EndToEndTest, OpenEditCopyDeleteSaveAndClose) {
-    ASSERT_TRUE(writeFileBytes(pathOf("Category.txt"), std::vector<unsigned char>{'N', 'e', 'w', 's', '\n', 'S', 'p', 'o',
+    ASSERT_TRUE(writeFile(pathOf("Category.txt"), std::vector<unsigned char>{'N', 'e', 'w', 's', '\n', 'S', 'p', 'o',
                                                                                  'r', 't', '\n', 'M', 'u', 's', 'i', 'c', '\n'}));
     const std::vector<ChannelRecord> channels = {testChannel(1, "Aurora One"), testChannel(2, "Borealis News"),
                                                  testChannel(3, "Cobalt Kids"), testChannel(4, "Delta Sport")};
-    ASSERT_TRUE(writeFileBytes(pathOf("input.kvx"), fileBytes(channels)));
+    ASSERT_TRUE(writeFile(pathOf("input.kvx"), fileBytes(channels)));
 
     std::string program = programPath();
     STARTUPINFOA startup{};
@@ -215,8 +215,8 @@ TEST_F(EndToEndTest, OpenEditCopyDeleteSaveAndClose) {
     ChannelRecord edited = channels[1];
     std::strcpy(edited.name, "Borealis World");  // the bytes after the new end keep their old values
     edited.sid.set(4242);
-    EXPECT_EQ(readFileBytes(pathOf("output.kvx")), fileBytes({edited, channels[2], channels[3], edited}));
-    EXPECT_EQ(readFileBytes(pathOf("input.kvx")), fileBytes(channels));
+    EXPECT_EQ(readFile(pathOf("output.kvx")), fileBytes({edited, channels[2], channels[3], edited}));
+    EXPECT_EQ(readFile(pathOf("input.kvx")), fileBytes(channels));
 }
 
 }  // namespace

@@ -29,18 +29,18 @@ std::string examplePath(const char* name) {
 class SampleListTest : public EditorTest {
 protected:
     std::optional<std::string> categoryFile() const override {
-        const std::vector<unsigned char> bytes = readFileBytes(examplePath("Category.txt"));
+        const std::vector<unsigned char> bytes = readFile(examplePath("Category.txt"));
         return std::string(bytes.begin(), bytes.end());
     }
 };
 
 TEST_F(SampleListTest, EveryChannelShowsAndReadsBackUnchanged) {
-    const std::vector<unsigned char> sample = readFileBytes(examplePath("sample.kvx"));
+    const std::vector<unsigned char> sample = readFile(examplePath("sample.kvx"));
     ASSERT_FALSE(sample.empty());
     ASSERT_EQ(sample.size() % sizeof(ChannelRecord), 0u);
     const int channels = static_cast<int>(sample.size() / sizeof(ChannelRecord));
     const std::string copy = pathOf("sample.kvx");
-    ASSERT_TRUE(writeFileBytes(copy, sample));
+    ASSERT_TRUE(writeFile(copy, sample));
     const int categories = comboCount(IDC_CATEGORY);
     ASSERT_GE(categories, 12);
 
@@ -66,7 +66,7 @@ TEST_F(SampleListTest, EveryChannelShowsAndReadsBackUnchanged) {
     answerer.expectChooser("Save kvx file", target.c_str());
     command(IDC_SAVE);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
-    EXPECT_EQ(readFileBytes(target), sample);
+    EXPECT_EQ(readFile(target), sample);
 }
 
 }  // namespace
