@@ -10,9 +10,12 @@ OPENFILENAMEA FileChooser;
 
 namespace {
 
-// The size the chooser is told: the full structure, with the reserved fields and FlagsEx.
-constexpr DWORD ChooserStructSize = 88;
-static_assert(sizeof(OPENFILENAMEA) >= ChooserStructSize, "the chooser would read past the structure");
+// The size the chooser is told: the full structure, with the reserved fields and FlagsEx. The
+// chooser refuses any other size, and the structure's size differs between the two architectures.
+constexpr DWORD ChooserStructSize = sizeof(OPENFILENAMEA);
+#if defined(__i386__)
+static_assert(ChooserStructSize == 88, "the 32-bit program hands the chooser 88 bytes");
+#endif
 
 const char ChooserFilter[] = "Orvanta Channel files (*.kvx)\0*.kvx\0All files (*.*)\0*.*\0";
 

@@ -12,6 +12,7 @@
 #include "app/editor_dialog.h"
 #include "app/file_chooser.h"
 #include "app/window_services.h"
+#include "bench/bench_list.h"
 #include "channel/channel_table.h"
 #include "form/record_form.h"
 #include "form/stream_list.h"
@@ -67,32 +68,8 @@ void report(const char* what, Figure& figure, const char* target) {
                 figure.work.median(), figure.repaint.median(), target);
 }
 
-// A plausible full list: every channel distinct, every 64th with all 32 streams.
 void makeFullList() {
-    for (int i = 0; i < FullList; ++i) {
-        ChannelRecord& r = ChannelTable::slots[i];
-        std::memset(&r, 0, sizeof r);
-        r.frequency.set(10700000 + i * 250);
-        r.symbolRate.set(27500);
-        r.polarity.set(i % 2 ? 86 : 72);
-        r.sid.set(static_cast<std::uint16_t>(i + 1));
-        r.tid.set(static_cast<std::uint16_t>(i / 8));
-        r.serviceType = static_cast<std::uint8_t>(i % 3);
-        r.category = static_cast<std::uint8_t>(i % 4);
-        std::snprintf(r.provider, sizeof r.provider, "Provider %d", i % 97);
-        std::snprintf(r.name, sizeof r.name, "Channel %05d", i);
-        const int streams = i % 64 == 0 ? MaxStreams : 3;
-        r.streamCount = static_cast<std::uint8_t>(streams);
-        for (int s = 0; s < streams; ++s) {
-            StreamEntry& e = r.streams[s];
-            e.streamType = static_cast<std::uint8_t>(s % 2 ? 4 : 2);
-            e.pid.set(static_cast<std::uint16_t>(100 + s));
-            e.kind = static_cast<std::uint8_t>(s % 6);
-            e.langLength = 3;
-            std::memcpy(e.lang, "eng", 3);
-            e.page.set(static_cast<std::uint16_t>(100 + s));
-        }
-    }
+    makeBenchList(ChannelTable::slots, FullList);
     ChannelTable::count = FullList;
 }
 

@@ -4,17 +4,14 @@
 
 #include <cstdint>
 
+#include "channel/channel_file.h"
 #include "channel/channel_record.h"
 
 namespace ChannelTable {
 
 inline constexpr std::int32_t Capacity = 16384;
 
-// Why a load or save failed, in words fit for a message box. Empty when it succeeded.
-struct FileResult {
-    bool ok;
-    char reason[256];
-};
+using FileResult = ChannelFile::FileResult;
 
 extern ChannelRecord slots[Capacity];  // slots at and beyond count may hold stale bytes
 extern std::int32_t count;

@@ -4,37 +4,20 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
-
 #include "app/window_services.h"
+#include "form/category_file.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
-char LineBuffer[260];
-
-// Removes one line end: a line feed, or a carriage return and a line feed.
-void stripLineEnd(char* line) {
-    std::size_t length = std::strlen(line);
-    if (length == 0 || line[length - 1] != '\n') return;
-    line[--length] = '\0';
-    if (length > 0 && line[length - 1] == '\r') line[length - 1] = '\0';
+void addCategory(const char* name, void* categories) {
+    SendMessageA(static_cast<HWND>(categories), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
 }
 
 }  // namespace
 
 void loadCategories() {
-    std::FILE* file = std::fopen("Category.txt", "r");
-    if (file == nullptr) {
+    if (!readCategoryFile("Category.txt", addCategory, control(IDC_CATEGORY))) {
         MessageBoxA(nullptr, "Category.txt not found!", "Error", MB_ICONERROR);
-        return;
     }
-    const HWND categories = control(IDC_CATEGORY);
-    // A longer line arrives in 259-character pieces, each its own item.
-    while (std::fgets(LineBuffer, sizeof LineBuffer, file) != nullptr) {
-        stripLineEnd(LineBuffer);
-        SendMessageA(categories, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LineBuffer));
-    }
-    std::fclose(file);
 }

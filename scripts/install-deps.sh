@@ -12,12 +12,24 @@ else
   exit 1
 fi
 
+# 32-bit Wine only where this machine can execute 32-bit x86 code; elsewhere the x86-64 build of
+# the same sources is what runs (under wine64).
+here=$(cd "$(dirname "$0")" && pwd)
+if "$here/runs-32bit.sh"; then
+  runs32=1
+else
+  runs32=0
+  echo "install-deps: this machine cannot run 32-bit x86 programs: the x86-64 build runs and is tested instead"
+fi
+
 # Debian package name, then a file whose presence shows it is installed.
 wanted=(
   "wine:/usr/bin/wine"
-  "wine32:/usr/lib/wine/wine"
+  "wine64:/usr/lib/wine/wine64"
   "g++-mingw-w64-i686-posix:/usr/bin/i686-w64-mingw32-g++-posix"
   "binutils-mingw-w64-i686:/usr/bin/i686-w64-mingw32-windres"
+  "g++-mingw-w64-x86-64-posix:/usr/bin/x86_64-w64-mingw32-g++-posix"
+  "binutils-mingw-w64-x86-64:/usr/bin/x86_64-w64-mingw32-windres"
   "xvfb:/usr/bin/xvfb-run"
   "xauth:/usr/bin/xauth"
   "cmake:/usr/bin/cmake"
@@ -27,7 +39,15 @@ wanted=(
   "libclang-rt-14-dev:/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a"
   "imagemagick:/usr/bin/import"
   "fonts-wine:/usr/share/wine/fonts/tahoma.ttf"
+  "libcli11-dev:/usr/include/CLI/CLI.hpp"
+  "libreoffice-calc-nogui:/usr/bin/soffice"
+  "clang-format:/usr/bin/clang-format"
+  "clang-tidy:/usr/bin/clang-tidy"
+  "zip:/usr/bin/zip"
 )
+if [ "$runs32" = 1 ]; then
+  wanted+=("wine32:/usr/lib/wine/wine")
+fi
 
 missing=()
 for entry in "${wanted[@]}"; do
@@ -39,7 +59,7 @@ for entry in "${wanted[@]}"; do
 done
 
 # wine32 lives in the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$runs32" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "install-deps: adding the i386 architecture"
   "${SUDO[@]}" dpkg --add-architecture i386
   need_update=1

@@ -15,7 +15,7 @@ self=$(realpath "$0")
 if [ "${VESSALY_SCREENSHOT_DISPLAY:-}" = 1 ]; then
   work=$1
   shift
-  wine explorer /desktop=shot,1024x700 "$@" &
+  "$VESSALY_WINE_RUN" explorer /desktop=shot,1024x700 "$@" &
   desktop=$!
   for picture in "${pictures[@]}"; do
     for _ in $(seq 1 300); do
@@ -72,7 +72,7 @@ fi
 
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d"}
-VESSALY_SCREENSHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x700x24" \
+VESSALY_SCREENSHOT_DISPLAY=1 VESSALY_WINE_RUN=$build/wine-run.sh xvfb-run -a -s "-screen 0 1024x700x24" \
   "$self" "$work" "$driver" "$exe" "$windows_work" "${list[@]}"
 
 result=$(tr -dc 0-9 < "$work/driver-result.txt" 2>/dev/null || true)

@@ -13,7 +13,7 @@
 
 namespace {
 
-class ChannelFile : public ::testing::Test {
+class ChannelListFile : public ::testing::Test {
 protected:
     ScratchFolder folder;
 
@@ -29,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(ChannelFile, TrailingPieceIsDroppedAndSavedFileHoldsWholeRecordsOnly) {
+TEST_F(ChannelListFile, TrailingPieceIsDroppedAndSavedFileHoldsWholeRecordsOnly) {
     Bytes file = randomRecords(3, 1);
     file.insert(file.end(), 100, 0x77);
     loadBytes(file);
@@ -40,7 +40,7 @@ TEST_F(ChannelFile, TrailingPieceIsDroppedAndSavedFileHoldsWholeRecordsOnly) {
     EXPECT_TRUE(std::equal(saved.begin(), saved.end(), file.begin()));
 }
 
-TEST_F(ChannelFile, TakesAtMost16384Records) {
+TEST_F(ChannelListFile, TakesAtMost16384Records) {
     const Bytes file = randomRecords(ChannelTable::Capacity + 1, 2);
     loadBytes(file);
     ASSERT_EQ(ChannelTable::count, 16384);
@@ -50,7 +50,7 @@ TEST_F(ChannelFile, TakesAtMost16384Records) {
     EXPECT_TRUE(std::equal(saved.begin(), saved.end(), file.begin()));
 }
 
-TEST_F(ChannelFile, EmptyFileGivesEmptyTableAndSavingItEmptiesTheTarget) {
+TEST_F(ChannelListFile, EmptyFileGivesEmptyTableAndSavingItEmptiesTheTarget) {
     loadBytes(randomRecords(4, 3), "four.kvx");
     loadBytes({}, "empty.kvx");
     EXPECT_EQ(ChannelTable::count, 0);
@@ -59,7 +59,7 @@ TEST_F(ChannelFile, EmptyFileGivesEmptyTableAndSavingItEmptiesTheTarget) {
     EXPECT_TRUE(readFile(folder.file("four.kvx")).empty());
 }
 
-TEST_F(ChannelFile, ShortFileAfterLongOneLeavesOnlyItsOwnRecords) {
+TEST_F(ChannelListFile, ShortFileAfterLongOneLeavesOnlyItsOwnRecords) {
     loadBytes(randomRecords(10, 4), "ten.kvx");
     const Bytes two = randomRecords(2, 5);
     loadBytes(two, "two.kvx");
@@ -70,7 +70,7 @@ TEST_F(ChannelFile, ShortFileAfterLongOneLeavesOnlyItsOwnRecords) {
 
 // Random bytes everywhere, reserved bytes and texts without NUL included, come back unchanged,
 // also when the file is saved over itself.
-TEST_F(ChannelFile, LoadThenSaveIsByteIdentical) {
+TEST_F(ChannelListFile, LoadThenSaveIsByteIdentical) {
     const Bytes file = randomRecords(300, 6);
     loadBytes(file);
     saveAs(folder.file("list.kvx"));
@@ -80,7 +80,7 @@ TEST_F(ChannelFile, LoadThenSaveIsByteIdentical) {
     EXPECT_EQ(folderEntries(folder.path).size(), 1u);  // no temporary file left behind
 }
 
-TEST_F(ChannelFile, EditsMoveWholeRecords) {
+TEST_F(ChannelListFile, EditsMoveWholeRecords) {
     const Bytes file = randomRecords(5, 7);
     loadBytes(file);
 
@@ -102,7 +102,7 @@ TEST_F(ChannelFile, EditsMoveWholeRecords) {
     EXPECT_EQ(std::memcmp(&ChannelTable::slots[1], &file[2 * ChannelRecordSize], ChannelRecordSize), 0);
 }
 
-TEST_F(ChannelFile, NameAtCutsANameWithoutNulAt30Bytes) {
+TEST_F(ChannelListFile, NameAtCutsANameWithoutNulAt30Bytes) {
     Bytes file = randomRecords(2, 8);
     std::memset(&file[53], 'X', 30);
     file[83] = 'Y';  // the video PID right after the name
@@ -113,7 +113,7 @@ TEST_F(ChannelFile, NameAtCutsANameWithoutNulAt30Bytes) {
 }
 
 // The chooser hands over 8-bit paths in the system code page; they go to the system unchanged.
-TEST_F(ChannelFile, FolderAndFileNamesOutsideAsciiLoadAndSave) {
+TEST_F(ChannelListFile, FolderAndFileNamesOutsideAsciiLoadAndSave) {
 #ifdef _WIN32
     // Pick a name the current ANSI code page can spell: Cyrillic in 1251, Latin letters in 1252.
     const wchar_t* candidates[] = {L"\x041A\x0430\x043D\x0430\x043B\x044B", L"Kan\x00E4le-\x00E9t\x00E9"};
@@ -162,3 +162,39 @@ TEST_F(ChannelFile, FolderAndFileNamesOutsideAsciiLoadAndSave) {
 }
 
 }  // namespace
+
+// What a read reports beyond the records it stores: kvx's check names both kinds of dropped bytes.
+TEST(ChannelFileRead, CountsWholeRecordsRecordsBeyondCapacityAndTrailingBytes) {
+    constexpr std::size_t Capacity = 4;
+    struct Case {
+        std::size_t bytes;
+        std::size_t records;
+        std::uint64_t beyond;
+        std::uint64_t trailing;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0},
+        {441, 0, 0, 441},
+        {442, 1, 0, 0},
+        {3 * 442 + 100, 3, 0, 100},
+        {4 * 442, 4, 0, 0},
+        {4 * 442 + 1, 4, 0, 1},
+        {7 * 442 + 5, 4, 3, 5},
+        {4 * 442 + 200 * 442, 4, 200, 0},  // more than one read's worth beyond
+    };
+    ScratchFolder folder;
+    for (const Case& c : cases) {
+        const Bytes file = randomRecords(static_cast<int>(c.bytes / 442 + 1), static_cast<unsigned>(c.bytes));
+        ASSERT_TRUE(writeFile(folder.file("list.kvx"), Bytes(file.begin(), file.begin() + static_cast<long>(c.bytes))));
+        ChannelRecord records[Capacity + 1]{};
+        ChannelFile::ReadCounts counts{};
+        const ChannelFile::FileResult result =
+            ChannelFile::readRecords(folder.file("list.kvx").c_str(), "rb", records, Capacity, counts);
+        ASSERT_TRUE(result.ok) << result.reason;
+        EXPECT_TRUE(counts.opened);
+        EXPECT_EQ(counts.records, c.records) << c.bytes << " bytes";
+        EXPECT_EQ(counts.recordsBeyond, c.beyond) << c.bytes << " bytes";
+        EXPECT_EQ(counts.trailingBytes, c.trailing) << c.bytes << " bytes";
+        EXPECT_EQ(std::memcmp(records, file.data(), c.records * 442), 0) << c.bytes << " bytes";
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The kvx file on disk: reading whole records, and the safe save that every writer of a list (the
+// editor, kvx) goes through. No user-interface calls.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "channel/channel_record.h"
+
+namespace ChannelFile {
+
+// Why a read or save failed, in words fit for a message box. Empty when it succeeded.
+struct FileResult {
+    bool ok;
+    char reason[256];
+};
+
+// What a read found: whole records stored, and what lay beyond them in the file.
+struct ReadCounts {
+    bool opened;                   // the file was opened, so the records may have been written to
+    std::size_t records;           // whole records stored, at most the capacity
+    std::uint64_t recordsBeyond;   // whole records past the capacity, not stored
+    std::uint64_t trailingBytes;   // a last piece shorter than a record
+};
+
+// Reads the file at path, opened with mode ("rb", or "r+b" to insist that it is writable), into
+// records[0..capacity) with one read. A file that cannot be opened leaves records untouched. On a
+// read error part-way the records hold an unknown part of the file and counts.records is 0. A
+// trailing piece may land in the slot after the last whole record.
+FileResult readRecords(const char* path, const char* mode, ChannelRecord* records, std::size_t capacity,
+                       ReadCounts& counts);
+
+// Writes size bytes to path through a temporary file in the same folder that is checked and read
+// back before it replaces the target in one step. On failure the target is untouched and no
+// temporary file is left.
+FileResult saveBytes(const char* path, const void* bytes, std::size_t size);
+
+}  // namespace ChannelFile
