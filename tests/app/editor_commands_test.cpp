@@ -188,7 +188,7 @@ TEST_F(EditorCommandsTest, ChoosersAreOwnedByTheMainDialogAndProposeNoName) {
         EXPECT_EQ(window.owner, dialog) << window.caption;
         EXPECT_EQ(window.fileName, "") << window.caption;
     }
-    EXPECT_EQ(saveChooser.lStructSize, 88u);
+    EXPECT_EQ(saveChooser.lStructSize, sizeof(void*) == 4 ? 88u : 152u);  // the structure's size on each architecture
     EXPECT_EQ(saveChooser.nFilterIndex, 1u);
     EXPECT_EQ(saveChooser.nMaxFile, 260u);
     EXPECT_STREQ(saveChooser.lpstrDefExt, "*.kvx");

@@ -13,6 +13,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/app/editor_fixture.h"
+#include "tests/support/window_owner.h"
 
 namespace {
 
@@ -39,9 +40,8 @@ struct WindowSearch {
 
 BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != search->process || !IsWindowVisible(window)) return TRUE;
+    // Other test programs on the display show windows with the same captions: only the child's count.
+    if (!madeByProcess(window, search->process) || !IsWindowVisible(window)) return TRUE;
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
     if (std::strcmp(className, "#32770") != 0) return TRUE;

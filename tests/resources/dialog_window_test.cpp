@@ -17,6 +17,7 @@
 #include "app/window_services.h"
 #include "resources/resource_ids.h"
 #include "tests/resources/main_dialog_layout.h"
+#include "tests/support/window_owner.h"
 
 namespace {
 
@@ -84,7 +85,8 @@ void CALLBACK closeAbout(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 LRESULT CALLBACK findAbout(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && Box.about == nullptr) {
+    // The hook also hears of other programs' windows; only a box of this thread is ours.
+    if (code == HCBT_ACTIVATE && Box.about == nullptr && madeByThisThread(reinterpret_cast<HWND>(wParam))) {
         char className[16] = {};
         GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className);
         if (std::strcmp(className, "#32770") == 0) {

@@ -13,13 +13,42 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "resources/resource_ids.h"
+#include "tests/support/window_owner.h"
 
 namespace {
 
 constexpr DWORD WaitLimit = 15000;  // milliseconds
 constexpr DWORD Step = 50;
+
+DWORD Program = 0;  // the started program's process: only its windows are looked for
+
+struct DialogSearch {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK matchProgramDialog(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    if (!madeByProcess(window, Program)) return TRUE;
+    char className[16] = "";
+    char caption[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (std::strcmp(className, "#32770") != 0 || std::strcmp(caption, search->caption) != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A top-level dialog box of the program with this caption; other programs on the desktop may show
+// windows with the same one.
+HWND programDialog(const char* caption) {
+    DialogSearch search{caption, nullptr};
+    EnumWindows(matchProgramDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 // Polls until `find` gives a visible window, or the limit passes.
 template <typename Find>
@@ -33,7 +62,7 @@ HWND waitFor(Find find) {
 }
 
 HWND mainWindow() {
-    return waitFor([] { return FindWindowA("#32770", "Vessaly"); });
+    return waitFor([] { return programDialog("Vessaly"); });
 }
 
 int fail(const char* what) {
@@ -55,7 +84,7 @@ HWND fileNameBox(HWND chooser) {
 
 int openFile(HWND main, const char* path) {
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDM_OPEN, 0), 0);
-    HWND chooser = waitFor([] { return FindWindowA("#32770", "Open kvx file"); });
+    HWND chooser = waitFor([] { return programDialog("Open kvx file"); });
     if (chooser == nullptr) return fail("no Open chooser");
     HWND name = waitFor([chooser] { return fileNameBox(chooser); });
     if (name == nullptr) return fail("no file name box in the chooser");
@@ -84,7 +113,7 @@ int selectChannel(HWND main, int index) {
 }
 
 HWND aboutBox() {
-    return FindWindowA("#32770", "About");
+    return programDialog("About");
 }
 
 // Hands one window to the script for its picture: writes OUTPUT_DIR/NAME.ready with the window's
@@ -126,6 +155,7 @@ int main(int argc, char** argv) {
                         &program)) {
         return fail("cannot start the program");
     }
+    Program = program.dwProcessId;
     int result = 0;
     char path[MAX_PATH];
     HWND main = mainWindow();

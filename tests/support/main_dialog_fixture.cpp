@@ -11,6 +11,7 @@
 #include "channel/channel_table.h"
 #include "form/record_form.h"
 #include "resources/resource_ids.h"
+#include "tests/support/window_owner.h"
 
 namespace {
 
@@ -28,17 +29,19 @@ struct StartupWindows {
 
 StartupWindows Startup;
 
-bool isForeignDialog(HWND window) {
+// A dialog box of this thread other than the main dialog; another program's windows do not count.
+bool isStartupBox(HWND window) {
+    if (!madeByThisThread(window) || window == MainDialog) return false;
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    return window != MainDialog && std::strcmp(className, "#32770") == 0;
+    return std::strcmp(className, "#32770") == 0;
 }
 
 // A dialog box that opens while the main dialog starts (the category error box) is answered with OK.
 LRESULT CALLBACK answerStartupBoxes(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         const HWND window = reinterpret_cast<HWND>(wParam);
-        if (window != Startup.lastAnswered && isForeignDialog(window)) {
+        if (window != Startup.lastAnswered && isStartupBox(window)) {
             char caption[256] = "";
             char text[1024] = "";
             GetWindowTextA(window, caption, sizeof caption);
@@ -53,8 +56,8 @@ LRESULT CALLBACK answerStartupBoxes(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(Startup.hook, code, wParam, lParam);
 }
 
-BOOL CALLBACK closeForeignDialog(HWND window, LPARAM) {
-    if (isForeignDialog(window)) {
+BOOL CALLBACK closeStartupBox(HWND window, LPARAM) {
+    if (isStartupBox(window)) {
         Startup.watchdogFired = true;
         PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
         PostMessageA(window, WM_CLOSE, 0, 0);
@@ -63,7 +66,7 @@ BOOL CALLBACK closeForeignDialog(HWND window, LPARAM) {
 }
 
 void CALLBACK startupWatchdog(HWND, UINT, UINT_PTR, DWORD) {
-    EnumThreadWindows(GetCurrentThreadId(), closeForeignDialog, 0);
+    EnumThreadWindows(GetCurrentThreadId(), closeStartupBox, 0);
 }
 
 bool writeWholeFile(const std::string& path, const std::string& bytes) {

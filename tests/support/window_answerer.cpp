@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tests/support/window_owner.h"
+
 namespace {
 
 WindowAnswerer* Current = nullptr;
@@ -111,7 +113,7 @@ LRESULT CALLBACK WindowAnswerer::cbtHook(int code, WPARAM wParam, LPARAM lParam)
 }
 
 void WindowAnswerer::windowActivated(HWND window) {
-    if (window == nullptr) return;  // activation leaving this thread's windows
+    if (!madeByThisThread(window)) return;  // none (activation leaving us) or another program's
     if (isOwnWindow_ != nullptr && isOwnWindow_(window)) return;
     if (std::find(handled_.begin(), handled_.end(), window) != handled_.end()) return;
     handled_.push_back(window);

@@ -3,7 +3,8 @@
 // through the real windows: a WH_CBT hook notices each window as it is activated, checks it against
 // the next expected answer, and presses the button (typing a path into a chooser first). Anything
 // unexpected is recorded and closed, and a watchdog closes a window that is still open after a few
-// seconds, so that a test never hangs in a modal loop.
+// seconds, so that a test never hangs in a modal loop. Windows of other threads are never counted or
+// touched, even when Wine reports their activation to the hook.
 
 #include <windows.h>
 
