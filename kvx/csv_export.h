@@ -1,0 +1,12 @@
+#pragma once
+// A channel list as CSV (RFC 4180, comma, CRLF, header row): position, the record fields, a readable
+// stream summary, and the whole record as "x" and 884 hexadecimal digits.
+
+#include <span>
+#include <string>
+
+#include "kvx/record_fields.h"
+
+// Appends the header and one row per record, in list order. Text cells a spreadsheet would turn
+// into a number, date, truth value or formula are written in a form that keeps them text.
+void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out);

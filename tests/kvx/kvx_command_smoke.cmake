@@ -1,0 +1,36 @@
+# The kvx command as a user runs it: version, check, export, import and diff of the sample list,
+# with their exit statuses, and the imported list byte-identical to the sample.
+#   cmake -DKVX=... -DSAMPLE=... -DCATEGORIES=... -DWORK=... [-DRUN=wine-run.sh] -P kvx_command_smoke.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+# Under Wine, paths are given on the Z: drive that maps the Linux root.
+if(RUN)
+  set(prefix Z:)
+  set(runner ${RUN})
+endif()
+
+function(kvx expected_status)
+  execute_process(COMMAND ${runner} ${KVX} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL expected_status)
+    message(FATAL_ERROR "kvx ${ARGN}: exit status ${status}, expected ${expected_status}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+kvx(0 --version)
+if(NOT last_output MATCHES "kvx 1.0")
+  message(FATAL_ERROR "--version printed: ${last_output}")
+endif()
+kvx(0 check ${prefix}${SAMPLE} --categories ${prefix}${CATEGORIES})
+kvx(0 export ${prefix}${SAMPLE} --categories ${prefix}${CATEGORIES} --codepage 1251 -o ${prefix}${WORK}/sample.csv)
+kvx(0 import ${prefix}${WORK}/sample.csv --categories ${prefix}${CATEGORIES} --codepage 1251 -o ${prefix}${WORK}/back.kvx)
+kvx(0 diff ${prefix}${SAMPLE} ${prefix}${WORK}/back.kvx)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SAMPLE} ${WORK}/back.kvx RESULT_VARIABLE different)
+if(different)
+  message(FATAL_ERROR "export then import changed the sample list")
+endif()
+kvx(0 sort ${prefix}${WORK}/back.kvx --by name --reverse)
+kvx(1 diff ${prefix}${SAMPLE} ${prefix}${WORK}/back.kvx)
+kvx(2 check ${prefix}${WORK}/missing.kvx)
+kvx(2 sort ${prefix}${SAMPLE} --by colour)
+file(REMOVE_RECURSE ${WORK})
