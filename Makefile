@@ -1,18 +1,48 @@
-# Vessaly: `make run` starts the editor, `make test` builds both targets and runs every test.
+# Vessaly: `make run` starts the editor, `make test` builds every target and runs every test.
 # Both install what is missing first (scripts/install-deps.sh, through sudo when not root).
+#
+# The product is the 32-bit x86 Windows program (build/windows). The same sources also build for
+# x86-64 Windows (build/windows64), run under wine64: on machines that cannot execute 32-bit x86
+# code that build is the one run and tested. VESSALY_WINDOWS_ARCH=x86_64 takes that path anywhere.
 
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 NATIVE := build/native
 WINDOWS := build/windows
-WINEPREFIX_DIR := $(CURDIR)/$(WINDOWS)/wineprefix
+WINDOWS64 := build/windows64
+KVX := build/kvx
 FUZZ_SECONDS ?= 60
+VERSION := 1.0
+XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=;winedbg.exe=d
 
-.PHONY: deps native windows prefix test test-native test-windows fuzz run bench screenshot clean
+RUNS_32BIT := $(shell scripts/runs-32bit.sh && echo yes || echo no)
+ifeq ($(VESSALY_WINDOWS_ARCH),x86_64)
+  RUN_BUILD := $(WINDOWS64)
+  TEST_BUILDS := $(WINDOWS64)
+  ARCH_NOTE := VESSALY_WINDOWS_ARCH=x86_64: the x86-64 build of the same sources runs and is tested
+else ifeq ($(VESSALY_WINDOWS_ARCH),)
+  ifeq ($(RUNS_32BIT),yes)
+    RUN_BUILD := $(WINDOWS)
+    TEST_BUILDS := $(WINDOWS) $(WINDOWS64)
+  else
+    RUN_BUILD := $(WINDOWS64)
+    TEST_BUILDS := $(WINDOWS64)
+    ARCH_NOTE := this machine cannot run 32-bit x86 programs: the x86-64 build of the same sources runs and is tested
+  endif
+else
+  $(error VESSALY_WINDOWS_ARCH must be empty or x86_64, not '$(VESSALY_WINDOWS_ARCH)')
+endif
+
+# Each Windows build runs under its own Wine loader, in its own prefix inside the build folder.
+loader = $(if $(filter $(WINDOWS64),$(1)),/usr/lib/wine/wine64,wine)
+prefix_of = $(CURDIR)/$(1)/wineprefix
+describe = $(if $(filter $(WINDOWS64),$(1)),x86-64 program under wine64,32-bit program under wine)
+
+.PHONY: deps native windows windows64 prefix test test-native test-windows fuzz run bench screenshot kvx dist clean
 
 deps:
 	@scripts/install-deps.sh
@@ -25,31 +55,52 @@ windows: deps
 	@cmake -S . -B $(WINDOWS) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake >/dev/null
 	@cmake --build $(WINDOWS) -j $(JOBS)
 
+# Its resource check also reads the 32-bit program's file, so that it is checked on every machine.
+windows64: windows
+	@cmake -S . -B $(WINDOWS64) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
+	  -DVESSALY_CHECK_PROGRAM=$(CURDIR)/$(WINDOWS)/app/vessaly.exe >/dev/null
+	@cmake --build $(WINDOWS64) -j $(JOBS)
+
 prefix: deps
-	@scripts/wine-prefix.sh $(WINEPREFIX_DIR)
+	@$(foreach b,$(TEST_BUILDS),scripts/wine-prefix.sh $(call prefix_of,$(b)) $(call loader,$(b)) &&) true
 
 test-native: native
 	@echo "== native tests (ASan, UBSan) =="
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
-test-windows: windows prefix
-	@echo "== Windows tests under Wine =="
-	@cd $(WINDOWS) && WINEPREFIX=$(WINEPREFIX_DIR) xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j $(JOBS)
+test-windows: windows windows64 prefix
+	@$(if $(ARCH_NOTE),echo "== $(ARCH_NOTE) ==")
+	@$(foreach b,$(TEST_BUILDS),echo "== Windows tests under Wine: $(call describe,$(b)) ==" && \
+	  (cd $(b) && WINEPREFIX=$(call prefix_of,$(b)) $(XVFB) ctest --output-on-failure -j $(JOBS)) &&) true
 
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
 
 test: test-native test-windows fuzz
-	@scripts/test-summary.sh $(NATIVE) $(WINDOWS)
+	@scripts/test-summary.sh "$(ARCH_NOTE)" $(NATIVE) $(TEST_BUILDS)
 
-run: windows prefix
-	@scripts/run-editor.sh $(WINDOWS) $(WINEPREFIX_DIR)
+run: windows windows64 prefix
+	@echo "Running the $(call describe,$(RUN_BUILD))$(if $(ARCH_NOTE), ($(ARCH_NOTE)))"
+	@scripts/run-editor.sh $(RUN_BUILD) $(call prefix_of,$(RUN_BUILD))
 
-bench: windows prefix
-	@WINEPREFIX=$(WINEPREFIX_DIR) xvfb-run -a -s "-screen 0 1280x1024x24" $(WINDOWS)/wine-run.sh $(WINDOWS)/bench/vessaly_bench.exe
+bench: windows windows64 prefix kvx
+	@echo "== editor: the $(call describe,$(RUN_BUILD)) =="
+	@WINEPREFIX=$(call prefix_of,$(RUN_BUILD)) $(XVFB) $(RUN_BUILD)/wine-run.sh $(RUN_BUILD)/bench/vessaly_bench.exe
+	@cmake --build $(KVX) -j $(JOBS) --target kvx_bench
+	@echo "== kvx: the native command, each run a whole process =="
+	@$(KVX)/bench/kvx_bench $(KVX)/kvx/kvx
 
-screenshot: windows prefix
-	@scripts/screenshot.sh $(WINDOWS) $(WINEPREFIX_DIR)
+screenshot: windows windows64 prefix
+	@echo "Pictures of the $(call describe,$(RUN_BUILD))"
+	@scripts/screenshot.sh $(RUN_BUILD) $(call prefix_of,$(RUN_BUILD))
+
+# The command alone, natively, optimised and without sanitizers: build/kvx/kvx/kvx.
+kvx: deps
+	@cmake -S . -B $(KVX) -DCMAKE_BUILD_TYPE=Release -DVESSALY_SANITIZERS=OFF >/dev/null
+	@cmake --build $(KVX) -j $(JOBS) --target kvx
+
+dist: windows windows64
+	@scripts/make-dist.sh $(VERSION) $(WINDOWS) $(WINDOWS64)
 
 clean:
-	rm -rf build
+	rm -rf build dist
