@@ -42,7 +42,12 @@ loader = $(if $(filter $(WINDOWS64),$(1)),/usr/lib/wine/wine64,wine)
 prefix_of = $(CURDIR)/$(1)/wineprefix
 describe = $(if $(filter $(WINDOWS64),$(1)),x86-64 program under wine64,32-bit program under wine)
 
-.PHONY: deps native windows windows64 prefix test test-native test-windows fuzz run bench screenshot kvx dist clean
+# Every C++ source and header of ours, tracked or new.
+SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
+# The folders whose native translation units the lint reads (the Windows-only ones have none there).
+LINTED := $(CURDIR)/(bench|channel|examples|form|kvx|tests)/
+
+.PHONY: deps native windows windows64 prefix test test-native test-windows fuzz format format-check lint run bench screenshot kvx dist clean
 
 deps:
 	@scripts/install-deps.sh
@@ -76,7 +81,20 @@ test-windows: windows windows64 prefix
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
 
-test: test-native test-windows fuzz
+format: deps
+	@clang-format -i $(SOURCES)
+
+format-check: deps
+	@echo "== format check =="
+	@clang-format --dry-run --Werror $(SOURCES) && echo "format: every file is formatted"
+
+lint: native
+	@echo "== lint (clang-tidy) =="
+	@run-clang-tidy -p $(NATIVE) -quiet -j $(JOBS) '$(LINTED)' > $(NATIVE)/lint.log 2>&1 || \
+	  { grep -E '(warning|error):' $(NATIVE)/lint.log | sort -u >&2; echo "lint: findings above" >&2; exit 1; }
+	@echo "lint: no finding"
+
+test: format-check test-native test-windows fuzz lint
 	@scripts/test-summary.sh "$(ARCH_NOTE)" $(NATIVE) $(TEST_BUILDS)
 
 run: windows windows64 prefix

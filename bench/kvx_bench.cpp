@@ -30,6 +30,7 @@ std::string Work;
 // when the program failed (exit status above allowedStatus).
 double runOnce(const std::vector<std::string>& words, const std::string& outputPath, int allowedStatus) {
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;

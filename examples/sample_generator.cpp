@@ -136,7 +136,7 @@ ChannelRecord makeChannel(const Channel& channel, int number) {
     const int languages = static_cast<int>(std::strlen(channel.languages)) / MaxLangLength;
     for (int i = 0; i < languages; ++i) {
         char language[MaxLangLength + 1] = {};
-        std::memcpy(language, channel.languages + i * MaxLangLength, MaxLangLength);
+        std::memcpy(language, channel.languages + static_cast<std::size_t>(i) * MaxLangLength, MaxLangLength);
         const auto audio = static_cast<std::uint16_t>(base + 2 + i);
         if (i == 0) {
             record.audioPid.set(audio);

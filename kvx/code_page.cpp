@@ -99,13 +99,16 @@ bool fillTable(CodePageTable& table) {
 
 #else
 
+// iconv_open reports failure as the handle (iconv_t)-1.
+bool opened(iconv_t handle) { return reinterpret_cast<std::intptr_t>(handle) != -1; }
+
 bool fillTable(CodePageTable& table) {
     char name[32];
     std::snprintf(name, sizeof name, "CP%d", table.codePage);
-    const iconv_t decoder = iconv_open("UTF-32LE", name);
-    if (decoder == reinterpret_cast<iconv_t>(-1)) return false;
-    const iconv_t encoder = iconv_open(name, "UTF-8");  // the way back must exist too
-    if (encoder == reinterpret_cast<iconv_t>(-1)) {
+    iconv_t decoder = iconv_open("UTF-32LE", name);
+    if (!opened(decoder)) return false;
+    iconv_t encoder = iconv_open(name, "UTF-8");  // the way back must exist too
+    if (!opened(encoder)) {
         iconv_close(decoder);
         return false;
     }

@@ -15,7 +15,7 @@ namespace {
 constexpr std::array<char, 512> makeHexDigits() {
     constexpr char Digits[] = "0123456789abcdef";
     std::array<char, 512> pairs{};
-    for (int b = 0; b < 256; ++b) {
+    for (std::size_t b = 0; b < 256; ++b) {
         pairs[2 * b] = Digits[b >> 4];
         pairs[2 * b + 1] = Digits[b & 15];
     }
@@ -30,7 +30,7 @@ void appendRecordCell(std::string& out, const ChannelRecord& record) {
     out.resize(start + 1 + 2 * ChannelRecordSize);
     char* at = out.data() + start;
     *at++ = 'x';  // a cell of digits alone would come back from a spreadsheet as a number
-    for (std::size_t i = 0; i < ChannelRecordSize; ++i, at += 2) std::memcpy(at, &HexDigits[2 * bytes[i]], 2);
+    for (std::size_t i = 0; i < ChannelRecordSize; ++i, at += 2) std::memcpy(at, &HexDigits[2 * std::size_t{bytes[i]}], 2);
 }
 
 // "02 VID 101; 04 AUD 102 eng; 06 TTX 103 page 100": the stream list's cells, for reading only.

@@ -22,18 +22,18 @@ struct Column {
     int line = 1;
 };
 
-constexpr std::array<std::int8_t, 256> makeHexValues() {
-    std::array<std::int8_t, 256> values{};
+constexpr std::array<int, 256> makeHexValues() {
+    std::array<int, 256> values{};
     for (auto& value : values) value = -1;
-    for (int d = 0; d < 10; ++d) values['0' + d] = static_cast<std::int8_t>(d);
+    for (int d = 0; d < 10; ++d) values['0' + d] = d;
     for (int d = 0; d < 6; ++d) {
-        values['a' + d] = static_cast<std::int8_t>(10 + d);
-        values['A' + d] = static_cast<std::int8_t>(10 + d);
+        values['a' + d] = 10 + d;
+        values['A' + d] = 10 + d;
     }
     return values;
 }
 
-constexpr std::array<std::int8_t, 256> HexValues = makeHexValues();
+constexpr std::array<int, 256> HexValues = makeHexValues();
 
 // The record cell: 884 hexadecimal digits of the whole record, after an optional x.
 bool readRecordCell(std::string_view cell, ChannelRecord& record) {

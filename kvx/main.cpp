@@ -206,9 +206,7 @@ void addCodePageOption(CLI::App* command) {
         ->check(CLI::Range(1, 65535));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CLI::App app{"kvx: check, export, import, diff and sort kvx channel lists"};
     app.set_version_flag("--version", "kvx 1.0");
     app.require_subcommand(1);
@@ -254,4 +252,17 @@ int main(int argc, char** argv) {
     if (importer->parsed()) return runImport();
     if (differ->parsed()) return runDiff();
     return runSort();
+}
+
+}  // namespace
+
+// A list too large for memory, or any other failure of the standard library, ends the command with a
+// message rather than an abort; nothing has been written then.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "kvx: %s\n", failure.what());
+        return Trouble;
+    }
 }

@@ -159,9 +159,9 @@ std::size_t fieldSize(FieldKind kind) {
     switch (kind) {
         case FieldKind::Text: return TextFieldSize;
         case FieldKind::Signed32: return 4;
-        case FieldKind::Unsigned16: return 2;
+        case FieldKind::Unsigned16:
         case FieldKind::Polarity: return 2;
-        case FieldKind::ServiceType: return 1;
+        case FieldKind::ServiceType:
         case FieldKind::Category: return 1;
     }
     return 0;

@@ -176,11 +176,11 @@ TEST(ChannelFileRead, CountsWholeRecordsRecordsBeyondCapacityAndTrailingBytes) {
         {0, 0, 0, 0},
         {441, 0, 0, 441},
         {442, 1, 0, 0},
-        {3 * 442 + 100, 3, 0, 100},
-        {4 * 442, 4, 0, 0},
-        {4 * 442 + 1, 4, 0, 1},
-        {7 * 442 + 5, 4, 3, 5},
-        {4 * 442 + 200 * 442, 4, 200, 0},  // more than one read's worth beyond
+        {3 * ChannelRecordSize + 100, 3, 0, 100},
+        {4 * ChannelRecordSize, 4, 0, 0},
+        {4 * ChannelRecordSize + 1, 4, 0, 1},
+        {7 * ChannelRecordSize + 5, 4, 3, 5},
+        {(4 + 200) * ChannelRecordSize, 4, 200, 0},  // more than one read's worth beyond
     };
     ScratchFolder folder;
     for (const Case& c : cases) {
@@ -195,6 +195,6 @@ TEST(ChannelFileRead, CountsWholeRecordsRecordsBeyondCapacityAndTrailingBytes) {
         EXPECT_EQ(counts.records, c.records) << c.bytes << " bytes";
         EXPECT_EQ(counts.recordsBeyond, c.beyond) << c.bytes << " bytes";
         EXPECT_EQ(counts.trailingBytes, c.trailing) << c.bytes << " bytes";
-        EXPECT_EQ(std::memcmp(records, file.data(), c.records * 442), 0) << c.bytes << " bytes";
+        EXPECT_EQ(std::memcmp(records, file.data(), c.records * ChannelRecordSize), 0) << c.bytes << " bytes";
     }
 }

@@ -73,7 +73,9 @@ void removeTree(const std::string& path) {
     chmod(path.c_str(), 0700);  // a test may have taken the write permission away
 #endif
     for (const std::string& name : folderEntries(path)) {
-        const std::string inner = path + Separator + name;
+        std::string inner = path;
+        inner += Separator;
+        inner += name;
 #ifdef _WIN32
         if (GetFileAttributesA(inner.c_str()) & FILE_ATTRIBUTE_DIRECTORY) removeTree(inner);
         else DeleteFileA(inner.c_str());

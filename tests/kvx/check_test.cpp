@@ -72,6 +72,7 @@ TEST(Check, ReportsEachProblemInOneLineAndNothingAtTheLimits) {
 
 TEST(Check, FindsDuplicatesAcrossAFullListAndCategoriesOnlyAgainstAFile) {
     std::vector<ChannelRecord> records;
+    records.reserve(16384);
     for (int i = 0; i < 16384; ++i) records.push_back(testRecord("Ch", 1, static_cast<std::uint16_t>(i)));
     records[16000].sid.set(5);  // two more copies of channel 6
     records[16001].sid.set(5);

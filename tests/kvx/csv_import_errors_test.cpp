@@ -85,6 +85,7 @@ TEST(CsvImportErrors, EachFaultIsReportedAtItsLineAndColumnAndNothingIsImported)
     EXPECT_FALSE(importCsv(several, FieldContext{}, records, problems));
     EXPECT_TRUE(records.empty());
     std::vector<std::pair<int, std::string>> found;
+    found.reserve(problems.size());
     for (const ImportProblem& problem : problems) found.emplace_back(problem.line, problem.column);
     EXPECT_EQ(found, expected);
 }
