@@ -39,8 +39,7 @@ void rebuildChannelList() {
     beginChange(list);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     const std::int32_t count = ChannelTable::count;
-    SendMessageA(list, LB_INITSTORAGE, static_cast<WPARAM>(count),
-                 static_cast<LPARAM>(count) * (TextFieldSize + 1));
+    SendMessageA(list, LB_INITSTORAGE, static_cast<WPARAM>(count), static_cast<LPARAM>(count) * (TextFieldSize + 1));
     for (std::int32_t i = 0; i < count; ++i) addName(list, i);
     endChange(list, true);
 }
@@ -71,10 +70,6 @@ void deleteChannelItem(std::int32_t index, std::int32_t selectAfter) {
     endChange(list, true);
 }
 
-void selectChannelItem(std::int32_t index) {
-    SendMessageA(channelList(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
+void selectChannelItem(std::int32_t index) { SendMessageA(channelList(), LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 
-std::int32_t channelItemCount() {
-    return static_cast<std::int32_t>(SendMessageA(channelList(), LB_GETCOUNT, 0, 0));
-}
+std::int32_t channelItemCount() { return static_cast<std::int32_t>(SendMessageA(channelList(), LB_GETCOUNT, 0, 0)); }

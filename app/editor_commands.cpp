@@ -87,9 +87,7 @@ void deleteChannel() {
     showSelected();
 }
 
-void showAboutBox() {
-    DialogBoxParamA(Instance, MAKEINTRESOURCEA(IDD_ABOUT), MainDialog, aboutBoxProc, 0);
-}
+void showAboutBox() { DialogBoxParamA(Instance, MAKEINTRESOURCEA(IDD_ABOUT), MainDialog, aboutBoxProc, 0); }
 
 void exitProgram() { PostQuitMessage(0); }
 
@@ -103,10 +101,7 @@ void closeRequested() {
             // Only a save that reached the disk ends the program; otherwise the work stays open.
             if (chooseFileToSave() && saveChosenFile()) PostQuitMessage(0);
             break;
-        case IDNO:
-            PostQuitMessage(0);
-            break;
-        default:
-            break;
+        case IDNO: PostQuitMessage(0); break;
+        default: break;
     }
 }

@@ -57,7 +57,7 @@ void selectionChanged(int id) {
 
 void handleCommand(int id, int code) {
     switch (code) {
-        case BN_CLICKED: runCommand(id); break;  // also menu items, whose code is 0 as well
+        case BN_CLICKED: runCommand(id); break;           // also menu items, whose code is 0 as well
         case LBN_SELCHANGE: selectionChanged(id); break;  // CBN_SELCHANGE has the same code
         case EN_CHANGE: readForm(); break;
         default: break;
@@ -69,17 +69,12 @@ void handleCommand(int id, int code) {
 // TRUE for the start-up message only, so the default dialog handling always follows every other one.
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG:
-            startUp(dialog);
-            return TRUE;
-        case WM_COMMAND:
-            handleCommand(LOWORD(wParam), HIWORD(wParam));
-            return FALSE;
+        case WM_INITDIALOG: startUp(dialog); return TRUE;
+        case WM_COMMAND: handleCommand(LOWORD(wParam), HIWORD(wParam)); return FALSE;
         case WM_SYSCOMMAND:
             // The default handling that follows turns the request into an ID 2 command, ignored above.
             if (wParam == SC_CLOSE) closeRequested();
             return FALSE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }

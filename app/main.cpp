@@ -4,6 +4,4 @@
 #include "app/editor_dialog.h"
 #include "app/window_services.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return runMainDialog(instance, mainDialogProc);
-}
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return runMainDialog(instance, mainDialogProc); }

@@ -9,9 +9,7 @@
 HINSTANCE Instance = nullptr;
 HWND MainDialog = nullptr;
 
-HWND control(int id) {
-    return GetDlgItem(MainDialog, id);
-}
+HWND control(int id) { return GetDlgItem(MainDialog, id); }
 
 // The main dialog's stream list is a "SysListView32" control; its template cannot be created
 // until that class exists.
@@ -35,17 +33,15 @@ int runMainDialog(HINSTANCE instance, DLGPROC procedure) {
 // with that ID. Everything else is left to the default dialog handling.
 INT_PTR CALLBACK aboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        return TRUE;
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        if (id == IDOK || id == IDCANCEL) {
-            EndDialog(dialog, id);
-            return TRUE;
+        case WM_INITDIALOG: return TRUE;
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (id == IDOK || id == IDCANCEL) {
+                EndDialog(dialog, id);
+                return TRUE;
+            }
+            return FALSE;
         }
-        return FALSE;
-    }
-    default:
-        return FALSE;
+        default: return FALSE;
     }
 }

@@ -167,8 +167,8 @@ int main() {
         std::printf("bench: could not set up the main dialog and the list\n");
         return 1;
     }
-    std::printf("Vessaly benchmark: %d channels, %d runs each; a command's time ends when it returns\n\n",
-                FullList, Runs);
+    std::printf("Vessaly benchmark: %d channels, %d runs each; a command's time ends when it returns\n\n", FullList,
+                Runs);
 
     Figure readFloor, fillFloor;
     floorFigures(readFloor, fillFloor);

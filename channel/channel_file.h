@@ -17,10 +17,10 @@ struct FileResult {
 
 // What a read found: whole records stored, and what lay beyond them in the file.
 struct ReadCounts {
-    bool opened;                   // the file was opened, so the records may have been written to
-    std::size_t records;           // whole records stored, at most the capacity
-    std::uint64_t recordsBeyond;   // whole records past the capacity, not stored
-    std::uint64_t trailingBytes;   // a last piece shorter than a record
+    bool opened;                  // the file was opened, so the records may have been written to
+    std::size_t records;          // whole records stored, at most the capacity
+    std::uint64_t recordsBeyond;  // whole records past the capacity, not stored
+    std::uint64_t trailingBytes;  // a last piece shorter than a record
 };
 
 // Reads the file at path, opened with mode ("rb", or "r+b" to insist that it is writable), into

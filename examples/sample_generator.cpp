@@ -12,7 +12,18 @@ namespace {
 
 // Positions in examples/Category.txt.
 enum Category : std::uint8_t {
-    News, Sport, Movies, Series, Music, Kids, Documentary, Culture, Entertainment, Regional, Shopping, RadioCategory
+    News,
+    Sport,
+    Movies,
+    Series,
+    Music,
+    Kids,
+    Documentary,
+    Culture,
+    Entertainment,
+    Regional,
+    Shopping,
+    RadioCategory
 };
 
 enum ServiceType : std::uint8_t { Data = 0, Tv = 1, Radio = 2 };

@@ -5,9 +5,7 @@
 
 namespace {
 
-constexpr bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+constexpr bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 

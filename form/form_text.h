@@ -35,9 +35,7 @@ constexpr std::uint16_t polarityFromSelection(std::int32_t position) {
 }
 
 // Item the polarity list shows: 1 for a vertical record, 0 for anything else.
-constexpr std::int32_t polaritySelection(std::uint16_t polarity) {
-    return polarity == PolarityVertical ? 1 : 0;
-}
+constexpr std::int32_t polaritySelection(std::uint16_t polarity) { return polarity == PolarityVertical ? 1 : 0; }
 
 // Stores text into a 30-byte record field: at most 29 bytes and a NUL. The bytes after that NUL
 // keep their previous contents. A text equal to what the field shows leaves the field as it is, so

@@ -25,11 +25,9 @@ struct PidField {
 
 // The 16-bit fields after the drop-down lists, in form order.
 constexpr PidField PidFields[] = {
-    {IDC_TID, &ChannelRecord::tid},          {IDC_SID, &ChannelRecord::sid},
-    {IDC_PMT, &ChannelRecord::pmtPid},       {IDC_PCR, &ChannelRecord::pcrPid},
-    {IDC_ECM, &ChannelRecord::ecmPid},       {IDC_VID, &ChannelRecord::videoPid},
-    {IDC_AUD, &ChannelRecord::audioPid},     {IDC_TTX, &ChannelRecord::teletextPid},
-    {IDC_AC3, &ChannelRecord::ac3Pid},
+    {IDC_TID, &ChannelRecord::tid},      {IDC_SID, &ChannelRecord::sid},         {IDC_PMT, &ChannelRecord::pmtPid},
+    {IDC_PCR, &ChannelRecord::pcrPid},   {IDC_ECM, &ChannelRecord::ecmPid},      {IDC_VID, &ChannelRecord::videoPid},
+    {IDC_AUD, &ChannelRecord::audioPid}, {IDC_TTX, &ChannelRecord::teletextPid}, {IDC_AC3, &ChannelRecord::ac3Pid},
 };
 
 // --- Record -> controls ---
@@ -71,9 +69,7 @@ std::int32_t readNumber(int id) {
     return parseNumber(text);
 }
 
-std::int32_t readChoice(int id) {
-    return static_cast<std::int32_t>(SendMessageA(control(id), CB_GETCURSEL, 0, 0));
-}
+std::int32_t readChoice(int id) { return static_cast<std::int32_t>(SendMessageA(control(id), CB_GETCURSEL, 0, 0)); }
 
 }  // namespace
 

@@ -13,7 +13,7 @@ inline constexpr std::uint16_t MaxPid = 8191;  // packet identifiers have 13 bit
 
 struct PidField {
     const char* column;
-    LittleEndian16 ChannelRecord::* field;
+    LittleEndian16 ChannelRecord::*field;
 };
 
 inline constexpr PidField PidFields[] = {
@@ -25,9 +25,12 @@ inline constexpr PidField PidFields[] = {
 
 // The polarity as its cell shows it: H, V, or the stored number.
 void appendPolarity(std::string& out, std::uint16_t polarity) {
-    if (polarity == PolarityHorizontal) out += 'H';
-    else if (polarity == PolarityVertical) out += 'V';
-    else appendNumber(out, polarity);
+    if (polarity == PolarityHorizontal)
+        out += 'H';
+    else if (polarity == PolarityVertical)
+        out += 'V';
+    else
+        appendNumber(out, polarity);
 }
 
 bool hasNul(const char (&field)[TextFieldSize]) {
@@ -66,8 +69,8 @@ void numberFinding(Report& report, std::size_t index, const ChannelRecord& recor
     endLine(report, why);
 }
 
-void streamFinding(Report& report, std::size_t index, const ChannelRecord& record, int stream,
-                   std::string_view field, std::int64_t value, std::string_view why) {
+void streamFinding(Report& report, std::size_t index, const ChannelRecord& record, int stream, std::string_view field,
+                   std::int64_t value, std::string_view why) {
     beginChannel(report, index, record);
     report.out += "stream ";
     appendNumber(report.out, stream + 1);
@@ -218,8 +221,10 @@ std::size_t checkList(std::string_view fileName, std::span<const ChannelRecord> 
 
     out += fileName;
     out += ": ";
-    if (report.problems == 0) out += "no";
-    else appendNumber(out, static_cast<std::int64_t>(report.problems));
+    if (report.problems == 0)
+        out += "no";
+    else
+        appendNumber(out, static_cast<std::int64_t>(report.problems));
     out += report.problems == 1 ? " problem in " : " problems in ";
     appendNumber(out, static_cast<std::int64_t>(records.size()));
     out += records.size() == 1 ? " channel\n" : " channels\n";

@@ -164,9 +164,7 @@ const CodePageTable& tableFor(int codePage) {
 
 }  // namespace
 
-bool codePageAvailable(int codePage) {
-    return tableFor(codePage).usable;
-}
+bool codePageAvailable(int codePage) { return tableFor(codePage).usable; }
 
 std::string codePageToUtf8(int codePage, std::string_view bytes) {
     const CodePageTable& table = tableFor(codePage);

@@ -30,7 +30,8 @@ void appendRecordCell(std::string& out, const ChannelRecord& record) {
     out.resize(start + 1 + 2 * ChannelRecordSize);
     char* at = out.data() + start;
     *at++ = 'x';  // a cell of digits alone would come back from a spreadsheet as a number
-    for (std::size_t i = 0; i < ChannelRecordSize; ++i, at += 2) std::memcpy(at, &HexDigits[2 * std::size_t{bytes[i]}], 2);
+    for (std::size_t i = 0; i < ChannelRecordSize; ++i, at += 2)
+        std::memcpy(at, &HexDigits[2 * std::size_t{bytes[i]}], 2);
 }
 
 // "02 VID 101; 04 AUD 102 eng; 06 TTX 103 page 100": the stream list's cells, for reading only.

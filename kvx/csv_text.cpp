@@ -7,9 +7,7 @@
 
 namespace {
 
-constexpr bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool equalsIgnoringCase(std::string_view text, std::string_view upper) {
     if (text.size() != upper.size()) return false;

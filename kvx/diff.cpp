@@ -15,9 +15,7 @@ inline constexpr std::uint32_t Unmatched = UINT32_MAX;
 inline constexpr std::size_t StreamsBegin = offsetof(ChannelRecord, streamCount);
 inline constexpr std::size_t StreamsEnd = offsetof(ChannelRecord, reserved414);
 
-const std::uint8_t* bytesOf(const ChannelRecord& record) {
-    return reinterpret_cast<const std::uint8_t*>(&record);
-}
+const std::uint8_t* bytesOf(const ChannelRecord& record) { return reinterpret_cast<const std::uint8_t*>(&record); }
 
 // The stored number of a one-, two- or four-byte field, for values whose cell texts are equal although
 // their bytes are not (two categories of the same name).
@@ -44,8 +42,10 @@ struct Differ {
     bool reserved[ChannelRecordSize] = {};  // bytes that neither a field nor the streams cover
 
     void appendName(const ChannelRecord& record) {
-        if (nameField != nullptr) appendQuoted(out, fieldValueText(record, *nameField, context), utf8);
-        else appendQuoted(out, fieldText(record.name), false);
+        if (nameField != nullptr)
+            appendQuoted(out, fieldValueText(record, *nameField, context), utf8);
+        else
+            appendQuoted(out, fieldText(record.name), false);
     }
 
     // `changed 4 "Name": ` -- the start of every line about a matched channel whose bytes differ.
@@ -58,8 +58,10 @@ struct Differ {
     }
 
     void appendValue(const RecordField& field, std::string_view text) {
-        if (field.kind == FieldKind::Text) appendQuoted(out, text, utf8);
-        else appendPrintable(out, text, utf8);
+        if (field.kind == FieldKind::Text)
+            appendQuoted(out, text, utf8);
+        else
+            appendPrintable(out, text, utf8);
     }
 
     void fieldChange(std::size_t newIndex, const ChannelRecord& before, const ChannelRecord& after,
@@ -189,8 +191,10 @@ std::vector<bool> findMoved(const std::vector<std::uint32_t>& newOfOld, std::siz
         const auto slot = std::lower_bound(tails.begin(), tails.end(), sequence[i],
                                            [&](std::size_t t, std::uint32_t value) { return sequence[t] < value; });
         previous[i] = slot == tails.begin() ? SIZE_MAX : *(slot - 1);
-        if (slot == tails.end()) tails.push_back(i);
-        else *slot = i;
+        if (slot == tails.end())
+            tails.push_back(i);
+        else
+            *slot = i;
     }
 
     std::vector<bool> moved(newCount, false);

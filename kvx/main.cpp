@@ -201,8 +201,9 @@ void addCategoriesOption(CLI::App* command) {
 }
 
 void addCodePageOption(CLI::App* command) {
-    command->add_option("--codepage", Given.codePage,
-                        "8-bit code page of names and providers (for example 1251): text cells are UTF-8")
+    command
+        ->add_option("--codepage", Given.codePage,
+                     "8-bit code page of names and providers (for example 1251): text cells are UTF-8")
         ->check(CLI::Range(1, 65535));
 }
 

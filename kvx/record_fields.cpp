@@ -60,7 +60,6 @@ void write16(ChannelRecord& record, const RecordField& field, std::uint16_t numb
     std::memcpy(fieldBytes(record, field), &value, sizeof value);
 }
 
-
 bool equalsIgnoringCase(std::string_view text, std::string_view name) {
     if (text.size() != name.size()) return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -92,14 +91,9 @@ NumberRead readNumber(std::string_view cell, std::int64_t minimum, std::int64_t 
 bool readNumberOrExplain(std::string_view cell, std::int64_t minimum, std::int64_t maximum, std::int64_t& number,
                          std::string& why) {
     switch (readNumber(cell, minimum, maximum, number)) {
-        case NumberRead::Ok:
-            return true;
-        case NumberRead::NotNumber:
-            why = "not a whole number";
-            break;
-        case NumberRead::OutOfRange:
-            why = "out of range";
-            break;
+        case NumberRead::Ok: return true;
+        case NumberRead::NotNumber: why = "not a whole number"; break;
+        case NumberRead::OutOfRange: why = "out of range"; break;
     }
     why += std::string(" (") + std::to_string(minimum) + " to " + std::to_string(maximum) + " expected)";
     return false;
@@ -191,9 +185,7 @@ void appendFieldValueText(std::string& out, const ChannelRecord& record, const R
             appendNumber(out, value.get());
             return;
         }
-        case FieldKind::Unsigned16:
-            appendNumber(out, read16(record, field));
-            return;
+        case FieldKind::Unsigned16: appendNumber(out, read16(record, field)); return;
         case FieldKind::Polarity: {
             const std::uint16_t polarity = read16(record, field);
             if (polarity == PolarityHorizontal)
@@ -234,8 +226,7 @@ bool storeFieldValue(ChannelRecord& record, const RecordField& field, std::strin
                      const FieldContext& context, std::string& why) {
     std::int64_t number = 0;
     switch (field.kind) {
-        case FieldKind::Text:
-            return storeText(record, field, cell, context, why);
+        case FieldKind::Text: return storeText(record, field, cell, context, why);
         case FieldKind::Signed32: {
             if (!readNumberOrExplain(cell, INT32_MIN, INT32_MAX, number, why)) return false;
             LittleEndian32 value;

@@ -36,7 +36,12 @@ std::vector<CategoryCase> categoryCases() {
         // The CR of a CR LF is gone before the 259 are counted, so the line fits in one read.
         {"258 characters and CR LF", line258 + "\r\nNext\r\n", {line258, "Next"}},
         {"a line longer than 259 characters", line300 + "\n", {std::string(259, 'b'), std::string(41, 'b')}},
-        {"8-bit names handed over unchanged", "Sp\xE9" "cial\nKult\xFCr\n", {"Sp\xE9" "cial", "Kult\xFCr"}},
+        {"8-bit names handed over unchanged",
+         "Sp\xE9"
+         "cial\nKult\xFCr\n",
+         {"Sp\xE9"
+          "cial",
+          "Kult\xFCr"}},
         {"one lone line end", "\n", {""}},
     };
 }

@@ -21,7 +21,6 @@ protected:
         openThroughChooser(writeChannelFile("list.kvx", {testChannel(1, "Aurora One"), testChannel(2, "Borealis")}));
         ASSERT_TRUE(FileLoaded);
     }
-
 };
 
 TEST_F(CloseTest, BeforeAnyOpenQuitsAtOnceWithoutAQuestion) {

@@ -50,7 +50,6 @@ private:
 
 class EditorCommandsTest : public EditorTest {
 protected:
-
     // Opens three channels and selects the one at index.
     void openThreeAndSelect(int index) {
         openThroughChooser(writeChannelFile("three.kvx", threeChannels()));
@@ -119,7 +118,8 @@ TEST_F(EditorCommandsTest, AFileThatCannotBeOpenedIsReportedAndChangesNothing) {
 
     WindowAnswerer answerer(isMainDialog);
     answerer.expectChooser("Open kvx file", locked.c_str());
-    answerer.expectMessageBoxStartingWith("Vessaly", ("The channel list could not be opened from\n" + locked + "\n\n").c_str(), IDOK);
+    answerer.expectMessageBoxStartingWith(
+        "Vessaly", ("The channel list could not be opened from\n" + locked + "\n\n").c_str(), IDOK);
     command(IDC_OPEN);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
 
@@ -141,7 +141,8 @@ TEST_F(EditorCommandsTest, AReadThatFailsPartWayIsReportedAndLeavesAnEmptyList) 
     openThreeAndSelect(1);
 
     WindowAnswerer answerer(isMainDialog);
-    answerer.expectMessageBoxStartingWith("Vessaly", (std::string("The channel list could not be opened from\n") + failing + "\n\n").c_str(), IDOK);
+    answerer.expectMessageBoxStartingWith(
+        "Vessaly", (std::string("The channel list could not be opened from\n") + failing + "\n\n").c_str(), IDOK);
     std::strcpy(PathBuffer, failing);
     openChosenFile();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
@@ -192,9 +193,10 @@ TEST_F(EditorCommandsTest, ChoosersAreOwnedByTheMainDialogAndProposeNoName) {
     EXPECT_EQ(saveChooser.nFilterIndex, 1u);
     EXPECT_EQ(saveChooser.nMaxFile, 260u);
     EXPECT_STREQ(saveChooser.lpstrDefExt, "*.kvx");
-    EXPECT_EQ(std::memcmp(saveChooser.lpstrFilter, "Orvanta Channel files (*.kvx)\0*.kvx\0All files (*.*)\0*.*\0\0", 57), 0);
+    EXPECT_EQ(
+        std::memcmp(saveChooser.lpstrFilter, "Orvanta Channel files (*.kvx)\0*.kvx\0All files (*.*)\0*.*\0\0", 57), 0);
     EXPECT_EQ(FileChooser.lpstrDefExt, nullptr);  // the Open chooser has none
-    EXPECT_EQ(listItems().size(), 3u);  // the cancelled Open changed nothing
+    EXPECT_EQ(listItems().size(), 3u);            // the cancelled Open changed nothing
 }
 
 // --- Modify ---
@@ -350,7 +352,8 @@ TEST_F(EditorCommandsTest, AFailedSaveIsReportedAndKeepsTheOldFileAndTheTable) {
     WindowAnswerer answerer(isMainDialog);
     answerer.expectChooser("Save kvx file", target.c_str());
     answerer.expectMessageBoxStartingWith("Save kvx file", "", IDYES);
-    answerer.expectMessageBoxStartingWith("Vessaly", ("The channel list could not be saved to\n" + target + "\n\n").c_str(), IDOK);
+    answerer.expectMessageBoxStartingWith("Vessaly",
+                                          ("The channel list could not be saved to\n" + target + "\n\n").c_str(), IDOK);
     command(IDC_SAVE);
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
 

@@ -21,7 +21,6 @@ ChannelRecord testChannel(int number, const char* name);
 // The bytes of a kvx file holding these records.
 std::vector<unsigned char> fileBytes(const std::vector<ChannelRecord>& records);
 
-
 // True for the main dialog, which the window answerer must leave alone.
 bool isMainDialog(HWND window);
 

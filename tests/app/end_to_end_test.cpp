@@ -152,8 +152,9 @@ protected:
 };
 
 TEST_F(EndToEndTest, OpenEditCopyDeleteSaveAndClose) {
-    ASSERT_TRUE(writeFile(pathOf("Category.txt"), std::vector<unsigned char>{'N', 'e', 'w', 's', '\n', 'S', 'p', 'o',
-                                                                                 'r', 't', '\n', 'M', 'u', 's', 'i', 'c', '\n'}));
+    ASSERT_TRUE(
+        writeFile(pathOf("Category.txt"), std::vector<unsigned char>{'N', 'e', 'w', 's', '\n', 'S', 'p', 'o', 'r', 't',
+                                                                     '\n', 'M', 'u', 's', 'i', 'c', '\n'}));
     const std::vector<ChannelRecord> channels = {testChannel(1, "Aurora One"), testChannel(2, "Borealis News"),
                                                  testChannel(3, "Cobalt Kids"), testChannel(4, "Delta Sport")};
     ASSERT_TRUE(writeFile(pathOf("input.kvx"), fileBytes(channels)));

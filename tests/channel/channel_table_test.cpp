@@ -122,8 +122,8 @@ TEST_F(ChannelListFile, FolderAndFileNamesOutsideAsciiLoadAndSave) {
     for (const wchar_t* candidate : candidates) {
         char narrow[64];
         BOOL lossy = FALSE;
-        const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, candidate, -1, narrow, sizeof narrow,
-                                               nullptr, &lossy);
+        const int length =
+            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, candidate, -1, narrow, sizeof narrow, nullptr, &lossy);
         if (length > 0 && !lossy) {
             wideName = candidate;
             name = narrow;

@@ -77,12 +77,16 @@ void removeTree(const std::string& path) {
         inner += Separator;
         inner += name;
 #ifdef _WIN32
-        if (GetFileAttributesA(inner.c_str()) & FILE_ATTRIBUTE_DIRECTORY) removeTree(inner);
-        else DeleteFileA(inner.c_str());
+        if (GetFileAttributesA(inner.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            removeTree(inner);
+        else
+            DeleteFileA(inner.c_str());
 #else
         struct stat info;
-        if (lstat(inner.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) removeTree(inner);
-        else unlink(inner.c_str());
+        if (lstat(inner.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            removeTree(inner);
+        else
+            unlink(inner.c_str());
 #endif
     }
 #ifdef _WIN32

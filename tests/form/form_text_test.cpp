@@ -81,7 +81,10 @@ TEST(ParseNumber, HandlesTheLongestTextAFieldCanHold) {
 TEST(ParseNumber, StopsAtTheEndOfTheTextOrAtANul) {
     const char digits[] = {'1', '2', '3', '4', '5', '6'};  // no terminating NUL
     EXPECT_EQ(parseNumber(std::string_view(digits, 3)), 123);
-    EXPECT_EQ(parseNumber(std::string_view("12\0" "34", 5)), 12);
+    EXPECT_EQ(parseNumber(std::string_view("12\0"
+                                           "34",
+                                           5)),
+              12);
     EXPECT_EQ(parseNumber(std::string_view("-", 1)), 0);
 }
 

@@ -47,10 +47,6 @@ inline void putChannels(std::initializer_list<ChannelRecord> records) {
     }
 }
 
-inline void showChannel(int index) {
-    chooseListItem(IDC_CHANNEL_LIST, index);
-}
+inline void showChannel(int index) { chooseListItem(IDC_CHANNEL_LIST, index); }
 
-inline bool sameBytes(const ChannelRecord& a, const ChannelRecord& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
+inline bool sameBytes(const ChannelRecord& a, const ChannelRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }

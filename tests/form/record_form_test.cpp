@@ -181,8 +181,8 @@ TEST_F(RecordFormTest, PolarityOtherThan86ShowsHorizontalAndReadsBackAs72) {
 
 TEST_F(RecordFormTest, PositionsBeyondTheListsShowNoSelectionAndStore255) {
     ChannelRecord beyond = namedChannel("Beyond");
-    beyond.category = 3;      // three categories: positions 0 to 2
-    beyond.serviceType = 9;   // three service types
+    beyond.category = 3;     // three categories: positions 0 to 2
+    beyond.serviceType = 9;  // three service types
     putChannels({distinctChannel(), beyond});
     showChannel(0);  // leaves selections for Wine to keep
     showChannel(1);
@@ -210,7 +210,8 @@ TEST_F(RecordFormTest, ReadingStoresOnlyTheFormFields) {
     expected.ecmPid.set(4097);
     EXPECT_TRUE(sameBytes(CurrentRecord, expected));
     for (std::size_t i = 0; i < sizeof record; ++i) {
-        EXPECT_EQ(reinterpret_cast<const unsigned char*>(&CurrentRecord)[i], reinterpret_cast<const unsigned char*>(&expected)[i])
+        EXPECT_EQ(reinterpret_cast<const unsigned char*>(&CurrentRecord)[i],
+                  reinterpret_cast<const unsigned char*>(&expected)[i])
             << "byte " << i;
     }
 }

@@ -107,20 +107,18 @@ TEST_F(StreamListTest, ShowsTheEntriesLastFirstWithExactCells) {
 }
 
 TEST_F(StreamListTest, ShowsKindNamesNumbersAndPagesAsFormatted) {
-    putChannels({channelWithStreams("Odd streams", {
-                                                       streamEntry(3, 7, 0),                // kind 0 through its name
-                                                       streamEntry(3, 8, 200, 0, "", 9),    // beyond the names
-                                                       streamEntry(12, 9, 5, 2, "deu", 5),  // subtitle page 5
-                                                       streamEntry(1, 65535, 1, 0, "", 77), // a video page is not shown
-                                                       streamEntry(1, 0, 2, 255, "ita"),    // length past the 3 bytes
-                                                   })});
+    putChannels(
+        {channelWithStreams("Odd streams", {
+                                               streamEntry(3, 7, 0),                 // kind 0 through its name
+                                               streamEntry(3, 8, 200, 0, "", 9),     // beyond the names
+                                               streamEntry(12, 9, 5, 2, "deu", 5),   // subtitle page 5
+                                               streamEntry(1, 65535, 1, 0, "", 77),  // a video page is not shown
+                                               streamEntry(1, 0, 2, 255, "ita"),     // length past the 3 bytes
+                                           })});
     showChannel(0);
     const std::vector<Row> expected = {
-        {"01 AUD", "000", "ita", ""},
-        {"01 VID", "65535", "", ""},
-        {"12 SUB", "009", "de", "05"},
-        {"03 ---", "008", "", ""},
-        {"03 ---", "007", "", ""},
+        {"01 AUD", "000", "ita", ""}, {"01 VID", "65535", "", ""}, {"12 SUB", "009", "de", "05"},
+        {"03 ---", "008", "", ""},    {"03 ---", "007", "", ""},
     };
     EXPECT_EQ(streamRows(), expected);
 }

@@ -96,7 +96,7 @@ void exerciseRecord(const ChannelRecord& record) {
         for (int j = 0; j < length; ++j) sum += static_cast<unsigned char>(entry.lang[j]);
         sum += entry.pid.get() + entry.page.get() + entry.streamType;
     }
-    for (const char (*field)[TextFieldSize] : {&record.name, &record.provider}) {
+    for (const char(*field)[TextFieldSize] : {&record.name, &record.provider}) {
         const auto text = fieldText(*field);
         check(text.size() <= TextFieldSize, "text longer than its field");
         for (const char c : text) sum += static_cast<unsigned char>(c);
@@ -110,8 +110,8 @@ void exerciseRecord(const ChannelRecord& record) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // tmpfs when there is one: every input is written, loaded and saved with a flush to disk.
-    std::snprintf(Folder, sizeof Folder, "%s", access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz_channel-XXXXXX"
-                                                                           : "/tmp/fuzz_channel-XXXXXX");
+    std::snprintf(Folder, sizeof Folder, "%s",
+                  access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz_channel-XXXXXX" : "/tmp/fuzz_channel-XXXXXX");
     if (mkdtemp(Folder) == nullptr) {
         std::perror("fuzz_channel: mkdtemp");
         std::exit(1);

@@ -35,7 +35,10 @@ TEST(Check, ReportsEachProblemInOneLineAndNothingAtTheLimits) {
          "channel 2 \"Two\": stream 2 lang_length 4: above 3"},
         {__LINE__, [](auto& r, auto&) { r[1].streams[0].pid.set(8192); }, "channel 2 \"Two\": stream 1 pid 8192:"},
         {__LINE__,  // a name that would break the line or its quotes is escaped
-         [](auto& r, auto&) { setText(r[1].name, "A\"b\\\n\xE9"); r[1].serviceType = 200; },
+         [](auto& r, auto&) {
+             setText(r[1].name, "A\"b\\\n\xE9");
+             r[1].serviceType = 200;
+         },
          "channel 2 \"A\\\"b\\\\\\x0A\\xE9\": service_type 200: not Data (0), TV (1) or Radio (2)"},
         {__LINE__, [](auto& r, auto&) { r[2].sid.set(101); },
          "channel 3 \"Three\": frequency 11778000 polarity V tid 1 sid 101: same as channel 1 \"One\"\n"},
@@ -45,11 +48,17 @@ TEST(Check, ReportsEachProblemInOneLineAndNothingAtTheLimits) {
          "3 records beyond 16384: the editor does not load them, and a save loses them\n"},
         {__LINE__,
          [](auto& r, auto&) {
-             r[0].category = 1; r[0].teletextPid.set(8191);
-             r[0].streams[1].kind = 5; r[0].streams[1].langLength = 3; r[0].streams[1].pid.set(8191);
-             r[0].streams[2].kind = 9; r[0].streams[2].langLength = 9;  // past the stream count: unused
-             r[1].sid.set(101); r[1].frequency.set(11778001);            // same SID, another frequency
-             r[2].sid.set(101); r[2].polarity.set(PolarityHorizontal);   // same SID, another polarity
+             r[0].category = 1;
+             r[0].teletextPid.set(8191);
+             r[0].streams[1].kind = 5;
+             r[0].streams[1].langLength = 3;
+             r[0].streams[1].pid.set(8191);
+             r[0].streams[2].kind = 9;
+             r[0].streams[2].langLength = 9;  // past the stream count: unused
+             r[1].sid.set(101);
+             r[1].frequency.set(11778001);  // same SID, another frequency
+             r[2].sid.set(101);
+             r[2].polarity.set(PolarityHorizontal);  // same SID, another polarity
          },
          nullptr},
     };

@@ -19,8 +19,8 @@ TEST(Diff, ReportsAddedRemovedMovedAndChangedChannelsEachOnceWhateverTheirPositi
                                                 testRecord("D", 1, 4), testRecord("E", 1, 5), testRecord("F", 1, 6)};
     // B deleted from the middle, F moved to the front, C renamed, D and E edited, G appended with A's
     // key: the first channel with a key pairs with the first, so G is the added one.
-    std::vector<ChannelRecord> newList = {oldList[5], oldList[0], oldList[2], oldList[3], oldList[4],
-                                          testRecord("G", 1, 1)};
+    std::vector<ChannelRecord> newList = {oldList[5], oldList[0], oldList[2],
+                                          oldList[3], oldList[4], testRecord("G", 1, 1)};
     setText(newList[2].name, "C \"2\"");
     newList[3].pmtPid.set(300);
     newList[4].polarity.set(PolarityHorizontal);
@@ -46,11 +46,16 @@ TEST(Diff, ReportsAddedRemovedMovedAndChangedChannelsEachOnceWhateverTheirPositi
 // Every byte of the record by what a change there is reported as, each range ending where the next
 // begins; nullptr for TID and SID, which pair the channels.
 const std::pair<std::size_t, const char*> Layout[] = {
-    {4, "frequency "},       {6, "symbol_rate "},   {8, "polarity "},      {12, "reserved bytes differ"},
-    {16, nullptr},           {18, "pmt_pid "},      {20, "pcr_pid "},      {22, "ecm_pid "},
-    {23, "service_type "},   {53, "provider "},     {83, "name "},         {85, "video_pid "},
-    {87, "audio_pid "},      {89, "teletext_pid "}, {91, "ac3_pid "},      {93, "reserved bytes differ"},
-    {414, "streams differ"}, {417, "reserved bytes differ"}, {418, "category "}, {442, "reserved bytes differ"},
+    {4, "frequency "},       {6, "symbol_rate "},
+    {8, "polarity "},        {12, "reserved bytes differ"},
+    {16, nullptr},           {18, "pmt_pid "},
+    {20, "pcr_pid "},        {22, "ecm_pid "},
+    {23, "service_type "},   {53, "provider "},
+    {83, "name "},           {85, "video_pid "},
+    {87, "audio_pid "},      {89, "teletext_pid "},
+    {91, "ac3_pid "},        {93, "reserved bytes differ"},
+    {414, "streams differ"}, {417, "reserved bytes differ"},
+    {418, "category "},      {442, "reserved bytes differ"},
 };
 
 TEST(Diff, NamesTheFieldStreamsOrReservedBytesOfEveryChangedByte) {
@@ -70,10 +75,14 @@ TEST(Diff, NamesTheFieldStreamsOrReservedBytesOfEveryChangedByte) {
             }
             std::string detail = label;
             const std::size_t entry = (offset - offsetof(ChannelRecord, streams)) / sizeof(StreamEntry);
-            if (detail.starts_with("reserved")) detail += " (first at offset " + std::to_string(offset) + ")";
-            else if (offset == offsetof(ChannelRecord, streamCount)) detail += " (stream_count 2 -> 3)";
-            else if (detail.starts_with("streams") && entry >= 2) detail += " (in entries past stream_count)";
-            else if (detail.starts_with("streams")) detail += " (first at entry " + std::to_string(entry + 1) + ")";
+            if (detail.starts_with("reserved"))
+                detail += " (first at offset " + std::to_string(offset) + ")";
+            else if (offset == offsetof(ChannelRecord, streamCount))
+                detail += " (stream_count 2 -> 3)";
+            else if (detail.starts_with("streams") && entry >= 2)
+                detail += " (in entries past stream_count)";
+            else if (detail.starts_with("streams"))
+                detail += " (first at entry " + std::to_string(entry + 1) + ")";
             EXPECT_EQ(differences, 1u) << offset;
             EXPECT_TRUE(out.starts_with("changed 2 \"")) << offset << out;
             EXPECT_NE(out.find("\": " + detail), std::string::npos) << offset << out;

@@ -29,7 +29,7 @@ inline ChannelRecord testRecord(std::string_view name, std::uint16_t tid, std::u
     setText(record.provider, "Provider");
     setText(record.name, name);
     record.streamCount = 2;
-    record.streams[0] = {0x1B, {{1, 1}}, 1, 0, {}, {}};          // VID, PID 257
+    record.streams[0] = {0x1B, {{1, 1}}, 1, 0, {}, {}};               // VID, PID 257
     record.streams[1] = {0x04, {{2, 1}}, 2, 3, {'e', 'n', 'g'}, {}};  // AUD, PID 258
     return record;
 }

@@ -60,13 +60,13 @@ struct Reader {
 
 const char* predefinedClass(int ordinal) {
     switch (ordinal) {
-    case 0x80: return "Button";
-    case 0x81: return "Edit";
-    case 0x82: return "Static";
-    case 0x83: return "ListBox";
-    case 0x84: return "ScrollBar";
-    case 0x85: return "ComboBox";
-    default: return nullptr;
+        case 0x80: return "Button";
+        case 0x81: return "Edit";
+        case 0x82: return "Static";
+        case 0x83: return "ListBox";
+        case 0x84: return "ScrollBar";
+        case 0x85: return "ComboBox";
+        default: return nullptr;
     }
 }
 

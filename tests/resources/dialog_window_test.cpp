@@ -21,9 +21,7 @@
 
 namespace {
 
-HINSTANCE self() {
-    return GetModuleHandleA(nullptr);
-}
+HINSTANCE self() { return GetModuleHandleA(nullptr); }
 
 // ---- About box ------------------------------------------------------------------------------
 
@@ -66,21 +64,13 @@ void CALLBACK closeAbout(HWND, UINT, UINT_PTR, DWORD) {
     // Keys go to the focused control, through the box's own loop and its dialog-message handling.
     HWND keys = Box.focus != nullptr ? Box.focus : about;
     switch (Box.how) {
-    case CloseBy::OkClick:
-        SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
-        break;
-    case CloseBy::Enter:
-        PostMessageA(keys, WM_KEYDOWN, VK_RETURN, 1);
-        break;
-    case CloseBy::Escape:
-        PostMessageA(keys, WM_KEYDOWN, VK_ESCAPE, 1);
-        break;
-    case CloseBy::CloseBox:
-        PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0);
-        break;
-    case CloseBy::AltF4:
-        PostMessageA(keys, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));  // bit 29: Alt is down
-        break;
+        case CloseBy::OkClick: SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0); break;
+        case CloseBy::Enter: PostMessageA(keys, WM_KEYDOWN, VK_RETURN, 1); break;
+        case CloseBy::Escape: PostMessageA(keys, WM_KEYDOWN, VK_ESCAPE, 1); break;
+        case CloseBy::CloseBox: PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case CloseBy::AltF4:
+            PostMessageA(keys, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));  // bit 29: Alt is down
+            break;
     }
 }
 
@@ -115,11 +105,10 @@ INT_PTR watchAbout(CloseBy how, Open open) {
 
 // Opens the About box over a plain owner window, closes it the given way and returns its result.
 INT_PTR openAndClose(CloseBy how) {
-    Box.owner = CreateWindowExA(0, "Static", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300,
-                                200, nullptr, nullptr, self(), nullptr);
-    return watchAbout(how, [] {
-        return DialogBoxParamA(self(), MAKEINTRESOURCEA(IDD_ABOUT), Box.owner, aboutBoxProc, 0);
-    });
+    Box.owner = CreateWindowExA(0, "Static", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
+                                nullptr, self(), nullptr);
+    return watchAbout(how,
+                      [] { return DialogBoxParamA(self(), MAKEINTRESOURCEA(IDD_ABOUT), Box.owner, aboutBoxProc, 0); });
 }
 
 class AboutBox : public testing::Test {
@@ -151,10 +140,8 @@ TEST_F(AboutBox, ClosesWithEachWayAndReturnsItsId) {
         const char* name;
         INT_PTR result;
     } cases[] = {
-        {CloseBy::OkClick, "OK button", IDOK},
-        {CloseBy::Enter, "Enter", IDOK},
-        {CloseBy::Escape, "Escape", IDCANCEL},
-        {CloseBy::CloseBox, "close box", IDCANCEL},
+        {CloseBy::OkClick, "OK button", IDOK}, {CloseBy::Enter, "Enter", IDOK},
+        {CloseBy::Escape, "Escape", IDCANCEL}, {CloseBy::CloseBox, "close box", IDCANCEL},
         {CloseBy::AltF4, "Alt+F4", IDCANCEL},
     };
     for (const auto& c : cases) {
@@ -195,9 +182,7 @@ TEST(AboutBoxFromTheMenu, HelpAboutOpensItOverTheRealMainDialog) {
     ASSERT_NE(main, nullptr);
     Box.owner = main;
     // What the menu item "&About ..." sends.
-    watchAbout(CloseBy::OkClick, [main] {
-        return SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
-    });
+    watchAbout(CloseBy::OkClick, [main] { return SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0); });
     ASSERT_NE(Box.about, nullptr) << "no About box appeared";
     EXPECT_STREQ(Box.title, "About");
     EXPECT_EQ(Box.boxOwner, main);
@@ -277,9 +262,7 @@ TEST(RunMainDialog, ReturnsZeroAtOnceWhenTheDialogCannotBeCreated) {
 
 // ---- Main dialog window ---------------------------------------------------------------------
 
-INT_PTR CALLBACK layoutOnly(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
+INT_PTR CALLBACK layoutOnly(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG ? TRUE : FALSE; }
 
 class MainWindow : public testing::Test {
 protected:
@@ -312,8 +295,7 @@ TEST_F(MainWindow, EveryControlSitsWhereTheLayoutPutsIt) {
     HWND child = GetWindow(dialog, GW_CHILD);
     for (int i = 0; i < layout::ControlCount; ++i, child = GetWindow(child, GW_HWNDNEXT)) {
         const layout::Control& want = layout::MainControls[i];
-        SCOPED_TRACE("control #" + std::to_string(i + 1) + " \"" + want.text + "\" ID " +
-                     std::to_string(want.id));
+        SCOPED_TRACE("control #" + std::to_string(i + 1) + " \"" + want.text + "\" ID " + std::to_string(want.id));
         ASSERT_NE(child, nullptr);
         EXPECT_EQ(GetDlgCtrlID(child), want.id);
         char className[32] = {};
@@ -383,8 +365,7 @@ TEST_F(MainWindow, HasAFixedFrameItsTitleAndMenuAndIsCentred) {
                            {window.left, window.top}};
     for (const POINT& at : frame) {
         const LRESULT hit = SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
-        EXPECT_TRUE(hit < HTLEFT || hit > HTBOTTOMRIGHT) << "sizing edge " << hit << " at " << at.x
-                                                         << "," << at.y;
+        EXPECT_TRUE(hit < HTLEFT || hit > HTBOTTOMRIGHT) << "sizing edge " << hit << " at " << at.x << "," << at.y;
     }
 
     EXPECT_LE(std::abs((window.left + window.right) - (work.left + work.right)), 2);
@@ -393,12 +374,11 @@ TEST_F(MainWindow, HasAFixedFrameItsTitleAndMenuAndIsCentred) {
 
 TEST_F(MainWindow, FocusStartsOnTheChannelListAndTabRunsInLayoutOrder) {
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_CHANNEL_LIST));
-    const int order[] = {IDC_CHANNEL_LIST, IDC_OPEN,      IDC_SAVE,         IDC_MAKE_COPY,
-                         IDC_DELETE,       IDC_NAME,      IDC_PROVIDER,     IDC_FREQUENCY,
-                         IDC_SYMBOL_RATE,  IDC_POLARITY,  IDC_SERVICE_TYPE, IDC_CATEGORY,
-                         IDC_TID,          IDC_SID,       IDC_PMT,          IDC_PCR,
-                         IDC_ECM,          IDC_VID,       IDC_AUD,          IDC_TTX,
-                         IDC_AC3,          IDC_MODIFY,    IDC_CHANNEL_LIST};
+    const int order[] = {IDC_CHANNEL_LIST, IDC_OPEN,     IDC_SAVE,        IDC_MAKE_COPY,   IDC_DELETE,
+                         IDC_NAME,         IDC_PROVIDER, IDC_FREQUENCY,   IDC_SYMBOL_RATE, IDC_POLARITY,
+                         IDC_SERVICE_TYPE, IDC_CATEGORY, IDC_TID,         IDC_SID,         IDC_PMT,
+                         IDC_PCR,          IDC_ECM,      IDC_VID,         IDC_AUD,         IDC_TTX,
+                         IDC_AC3,          IDC_MODIFY,   IDC_CHANNEL_LIST};
     HWND at = GetDlgItem(dialog, IDC_CHANNEL_LIST);
     for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i) {
         at = GetNextDlgTabItem(dialog, at, FALSE);
@@ -427,8 +407,7 @@ RECT inkOf(HWND control) {
     HDC memoryDc = CreateCompatibleDC(windowDc);
     HBITMAP bitmap = CreateCompatibleBitmap(windowDc, client.right, client.bottom);
     HGDIOBJ old = SelectObject(memoryDc, bitmap);
-    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memoryDc),
-                 PRF_CLIENT | PRF_ERASEBKGND);
+    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memoryDc), PRF_CLIENT | PRF_ERASEBKGND);
     const COLORREF background = GetPixel(memoryDc, 0, 0);
     RECT ink{client.right, client.bottom, -1, -1};
     for (int y = 0; y < client.bottom; ++y) {

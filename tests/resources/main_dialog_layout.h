@@ -9,18 +9,17 @@
 
 namespace layout {
 
-constexpr DWORD MainDialogStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                                  DS_SETFONT | DS_CENTER;
+constexpr DWORD MainDialogStyle =
+    WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT | DS_CENTER;
 constexpr short MainX = 0, MainY = 0, MainWidth = 360, MainHeight = 192;
 constexpr WORD FontPoints = 8, FontWeight = 400;
 constexpr BYTE FontCharset = 204;  // Cyrillic
 constexpr int ControlCount = 40;
-constexpr int Unaddressed = -1;    // labels and the frame
+constexpr int Unaddressed = -1;  // labels and the frame
 
 // Every child carries these two; the rest is the control's own style.
 constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
-constexpr DWORD ChannelListStyle =
-    Child | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
+constexpr DWORD ChannelListStyle = Child | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
 constexpr DWORD PushButtonStyle = Child | BS_PUSHBUTTON | WS_TABSTOP;
 constexpr DWORD TextEditStyle = Child | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
 constexpr DWORD DigitEditStyle = TextEditStyle | ES_NUMBER;

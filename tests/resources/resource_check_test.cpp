@@ -36,9 +36,7 @@ bool readDialog(int id, dialog_template::Dialog& dialog) {
 
 class ProgramResources : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        Program = LoadLibraryExA(ProgramPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    }
+    static void SetUpTestSuite() { Program = LoadLibraryExA(ProgramPath, nullptr, LOAD_LIBRARY_AS_DATAFILE); }
     static void TearDownTestSuite() {
         if (Program != nullptr) FreeLibrary(Program);
         Program = nullptr;
@@ -75,8 +73,7 @@ TEST_F(ProgramResources, MainDialogControlsMatchTheTableInTemplateOrder) {
     for (int i = 0; i < layout::ControlCount; ++i) {
         const layout::Control& want = layout::MainControls[i];
         const dialog_template::Item& got = dialog.items[i];
-        SCOPED_TRACE("control #" + std::to_string(i + 1) + " \"" + want.text + "\" ID " +
-                     std::to_string(want.id));
+        SCOPED_TRACE("control #" + std::to_string(i + 1) + " \"" + want.text + "\" ID " + std::to_string(want.id));
         EXPECT_EQ(got.id, want.id);
         EXPECT_EQ(_stricmp(got.className, want.className), 0) << got.className;
         EXPECT_EQ(got.text.ordinal, -1);
@@ -95,8 +92,7 @@ TEST_F(ProgramResources, MainDialogControlsMatchTheTableInTemplateOrder) {
 TEST_F(ProgramResources, AboutBoxTemplate) {
     static dialog_template::Dialog about;
     ASSERT_TRUE(readDialog(IDD_ABOUT, about));
-    EXPECT_EQ(about.style, static_cast<DWORD>(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER |
-                                              DS_SETFONT))
+    EXPECT_EQ(about.style, static_cast<DWORD>(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT))
         << std::hex << about.style;
     EXPECT_EQ(about.x, 22);
     EXPECT_EQ(about.y, 17);
@@ -167,9 +163,7 @@ TEST_F(ProgramResources, MenuHasFileAndHelpWithTheirCommandsAndNoShortcuts) {
         int count;
     };
     ASSERT_EQ(GetMenuItemCount(menu), 2);
-    const Level levels[] = {{menu, top, 2},
-                            {GetSubMenu(menu, 0), file, 3},
-                            {GetSubMenu(menu, 1), help, 1}};
+    const Level levels[] = {{menu, top, 2}, {GetSubMenu(menu, 0), file, 3}, {GetSubMenu(menu, 1), help, 1}};
     for (const Level& level : levels) {
         ASSERT_NE(level.menu, nullptr);
         ASSERT_EQ(GetMenuItemCount(level.menu), level.count);
@@ -211,12 +205,11 @@ TEST_F(ProgramResources, StringTableHoldsTheFourColumnHeadersOnly) {
     const struct {
         int id;
         const char* text;
-    } headers[] = {{IDS_COLUMN_TYPE, "Type"}, {IDS_COLUMN_PID, "PID"}, {IDS_COLUMN_LANG, "Lang"},
-                   {IDS_COLUMN_PAGE, "Page"}};
+    } headers[] = {
+        {IDS_COLUMN_TYPE, "Type"}, {IDS_COLUMN_PID, "PID"}, {IDS_COLUMN_LANG, "Lang"}, {IDS_COLUMN_PAGE, "Page"}};
     for (const auto& header : headers) {
         char text[256] = {};
-        EXPECT_EQ(LoadStringA(Program, header.id, text, sizeof text),
-                  static_cast<int>(std::strlen(header.text)));
+        EXPECT_EQ(LoadStringA(Program, header.id, text, sizeof text), static_cast<int>(std::strlen(header.text)));
         EXPECT_STREQ(text, header.text) << header.id;
     }
     // The rest of their block (128 to 143) is empty.
@@ -235,15 +228,10 @@ TEST_F(ProgramResources, StringTableHoldsTheFourColumnHeadersOnly) {
 struct Format {
     int size, bits;
 };
-constexpr Format IconFormats[] = {{32, 4}, {16, 4}, {48, 8}, {32, 8}, {16, 8},
-                                  {48, 32}, {32, 32}, {16, 32}};
+constexpr Format IconFormats[] = {{32, 4}, {16, 4}, {48, 8}, {32, 8}, {16, 8}, {48, 32}, {32, 32}, {16, 32}};
 
-WORD readWord(const BYTE* p) {
-    return static_cast<WORD>(p[0] | p[1] << 8);
-}
-DWORD readDword(const BYTE* p) {
-    return readWord(p) | static_cast<DWORD>(readWord(p + 2)) << 16;
-}
+WORD readWord(const BYTE* p) { return static_cast<WORD>(p[0] | p[1] << 8); }
+DWORD readDword(const BYTE* p) { return readWord(p) | static_cast<DWORD>(readWord(p + 2)) << 16; }
 
 TEST_F(ProgramResources, BothIconGroupsHoldTheEightImageFormats) {
     for (int group : {IDI_VESSALY, IDI_VESSALY_ALT}) {
@@ -264,8 +252,8 @@ TEST_F(ProgramResources, BothIconGroupsHoldTheEightImageFormats) {
             const int height = entry[1] == 0 ? 256 : entry[1];
             const int bits = readWord(entry + 6);
             const int imageId = readWord(entry + 12);
-            SCOPED_TRACE("entry " + std::to_string(i) + ": " + std::to_string(width) + " px, " +
-                         std::to_string(bits) + " bits");
+            SCOPED_TRACE("entry " + std::to_string(i) + ": " + std::to_string(width) + " px, " + std::to_string(bits) +
+                         " bits");
             EXPECT_EQ(width, height);
             int format = -1;
             for (int f = 0; f < 8; ++f) {
@@ -286,8 +274,8 @@ TEST_F(ProgramResources, BothIconGroupsHoldTheEightImageFormats) {
             EXPECT_EQ(static_cast<int>(readDword(image + 4)), width);
             EXPECT_EQ(static_cast<int>(readDword(image + 8)), 2 * height);
             EXPECT_EQ(readWord(image + 14), bits);
-            HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image), imageSize, TRUE,
-                                                  0x00030000, width, height, LR_DEFAULTCOLOR);
+            HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image), imageSize, TRUE, 0x00030000, width, height,
+                                                  LR_DEFAULTCOLOR);
             EXPECT_NE(icon, nullptr);
             if (icon != nullptr) DestroyIcon(icon);
         }
@@ -339,8 +327,8 @@ TEST_F(ProgramResources, EachKindHoldsItsNumbersOnlyAllInRussian) {
         for (int i = 0; i < names.count; ++i) {
             SCOPED_TRACE("number " + std::to_string(names.ids[i]));
             Names languages{};
-            EnumResourceLanguagesA(Program, kind.type, MAKEINTRESOURCEA(names.ids[i]),
-                                   collectLanguage, reinterpret_cast<LONG_PTR>(&languages));
+            EnumResourceLanguagesA(Program, kind.type, MAKEINTRESOURCEA(names.ids[i]), collectLanguage,
+                                   reinterpret_cast<LONG_PTR>(&languages));
             ASSERT_EQ(languages.count, 1);
             EXPECT_EQ(PRIMARYLANGID(languages.ids[0]), LANG_RUSSIAN);
             EXPECT_EQ(SUBLANGID(languages.ids[0]), SUBLANG_DEFAULT);

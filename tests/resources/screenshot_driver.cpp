@@ -75,8 +75,8 @@ HWND fileNameBox(HWND chooser) {
     HWND combo = GetDlgItem(chooser, 0x47c);
     if (combo != nullptr) {
         HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
-        if (edit == nullptr) edit = FindWindowExA(FindWindowExA(combo, nullptr, "ComboBox", nullptr),
-                                                  nullptr, "Edit", nullptr);
+        if (edit == nullptr)
+            edit = FindWindowExA(FindWindowExA(combo, nullptr, "ComboBox", nullptr), nullptr, "Edit", nullptr);
         if (edit != nullptr) return edit;
     }
     return GetDlgItem(chooser, 0x480);
@@ -107,14 +107,11 @@ int selectChannel(HWND main, int index) {
     HWND list = GetDlgItem(main, IDC_CHANNEL_LIST);
     if (SendMessageA(list, LB_SETCURSEL, index, 0) == LB_ERR) return fail("no such channel");
     // Setting the selection from code raises no notification; a click would.
-    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_CHANNEL_LIST, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_CHANNEL_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     return 0;
 }
 
-HWND aboutBox() {
-    return programDialog("About");
-}
+HWND aboutBox() { return programDialog("About"); }
 
 // Hands one window to the script for its picture: writes OUTPUT_DIR/NAME.ready with the window's
 // place on the screen ("x y width height"), then waits until the script answers with NAME.taken.
@@ -128,8 +125,7 @@ bool picture(HWND window, const char* directory, const char* name) {
     std::snprintf(path, sizeof path, "%s\\%s.ready", directory, name);
     std::FILE* ready = std::fopen(path, "w");
     if (ready == nullptr) return false;
-    std::fprintf(ready, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                 rect.bottom - rect.top);
+    std::fprintf(ready, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     if (std::fclose(ready) != 0) return false;
     std::snprintf(path, sizeof path, "%s\\%s.taken", directory, name);
     for (DWORD waited = 0; waited < 2 * WaitLimit; waited += Step) {
@@ -151,8 +147,7 @@ int main(int argc, char** argv) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION program{};
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &program)) {
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program)) {
         return fail("cannot start the program");
     }
     Program = program.dwProcessId;

@@ -70,7 +70,8 @@ void CALLBACK startupWatchdog(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 bool writeWholeFile(const std::string& path, const std::string& bytes) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -84,8 +85,8 @@ std::string makeTemporaryDirectory() {
     GetTempPathA(sizeof temp, temp);
     for (int attempt = 0; attempt < 1000; ++attempt) {
         char path[MAX_PATH + 64];
-        std::snprintf(path, sizeof path, "%svessaly-test-%lu-%d", temp, static_cast<unsigned long>(GetCurrentProcessId()),
-                      ++counter);
+        std::snprintf(path, sizeof path, "%svessaly-test-%lu-%d", temp,
+                      static_cast<unsigned long>(GetCurrentProcessId()), ++counter);
         if (CreateDirectoryA(path, nullptr)) return path;
         if (GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
@@ -119,9 +120,7 @@ void resetProgramState() {
     MainDialog = nullptr;
 }
 
-HWND dialogControl(int id) {
-    return GetDlgItem(MainDialog, id);
-}
+HWND dialogControl(int id) { return GetDlgItem(MainDialog, id); }
 
 }  // namespace
 
@@ -168,9 +167,7 @@ void MainDialogFixture::TearDown() {
     if (!directory.empty()) removeDirectory(directory);
 }
 
-std::string MainDialogFixture::pathOf(const char* name) const {
-    return directory + "\\" + name;
-}
+std::string MainDialogFixture::pathOf(const char* name) const { return directory + "\\" + name; }
 
 void MainDialogFixture::pumpMessages() {
     MSG message;
@@ -185,9 +182,7 @@ void MainDialogFixture::pumpMessages() {
     }
 }
 
-void setEditText(int id, const char* text) {
-    SetWindowTextA(dialogControl(id), text);
-}
+void setEditText(int id, const char* text) { SetWindowTextA(dialogControl(id), text); }
 
 void typeIntoEdit(int id, const char* text) {
     const HWND edit = dialogControl(id);
@@ -212,17 +207,11 @@ std::string controlText(int id) {
     return text;
 }
 
-int comboSelection(int id) {
-    return static_cast<int>(SendMessageA(dialogControl(id), CB_GETCURSEL, 0, 0));
-}
+int comboSelection(int id) { return static_cast<int>(SendMessageA(dialogControl(id), CB_GETCURSEL, 0, 0)); }
 
-int comboCount(int id) {
-    return static_cast<int>(SendMessageA(dialogControl(id), CB_GETCOUNT, 0, 0));
-}
+int comboCount(int id) { return static_cast<int>(SendMessageA(dialogControl(id), CB_GETCOUNT, 0, 0)); }
 
-int listViewRowCount(int id) {
-    return static_cast<int>(SendMessageA(dialogControl(id), LVM_GETITEMCOUNT, 0, 0));
-}
+int listViewRowCount(int id) { return static_cast<int>(SendMessageA(dialogControl(id), LVM_GETITEMCOUNT, 0, 0)); }
 
 std::string listViewCell(int id, int row, int column) {
     char text[512] = "";

@@ -30,11 +30,11 @@ protected:
     std::string pathOf(const char* name) const;
 
     HWND dialog = nullptr;
-    std::string directory;                 // the temporary current directory, without a trailing '\'
-    int startupMessageBoxes = 0;           // message boxes shown while the dialog started
-    std::string startupMessageCaption;     // caption and text of the last of them
+    std::string directory;              // the temporary current directory, without a trailing '\'
+    int startupMessageBoxes = 0;        // message boxes shown while the dialog started
+    std::string startupMessageCaption;  // caption and text of the last of them
     std::string startupMessageText;
-    bool quitPosted = false;               // a quit message reached pumpMessages
+    bool quitPosted = false;  // a quit message reached pumpMessages
 
     // Delivers every waiting message of this thread, through the dialog's keyboard handling.
     void pumpMessages();

@@ -11,8 +11,8 @@ namespace {
 
 WindowAnswerer* Current = nullptr;
 
-constexpr int MessageTextId = 0xFFFF;     // the static control holding a message box's text
-constexpr int ChooserFileNameBox = 0x47c;  // cmb13: the chooser's file-name combo box
+constexpr int MessageTextId = 0xFFFF;         // the static control holding a message box's text
+constexpr int ChooserFileNameBox = 0x47c;     // cmb13: the chooser's file-name combo box
 constexpr int ChooserOldFileNameBox = 0x480;  // edt1, where a chooser has no combo box
 constexpr UINT ActDelayMs = 20;
 constexpr UINT WatchdogMs = 8000;
