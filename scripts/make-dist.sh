@@ -19,6 +19,9 @@ for i in 0 1; do
   mkdir "$work/$package"
   cp "$build/app/vessaly.exe" "$build/kvx/kvx.exe" "$root/examples/Category.txt" "$root/examples/sample.kvx" \
     "$work/$package/"
+  # The statically linked runtime brings its symbols along; users need none of them.
+  strip=$([ "${names[$i]}" = win32 ] && echo i686-w64-mingw32-strip || echo x86_64-w64-mingw32-strip)
+  "$strip" "$work/$package/vessaly.exe" "$work/$package/kvx.exe"
   if [ "${names[$i]}" = win32 ]; then
     which="This is the 32-bit program: it runs on every Windows, 32-bit and 64-bit alike."
   else
