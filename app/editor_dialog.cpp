@@ -31,9 +31,9 @@ void startUp(HWND dialog) {
 // Button clicks and menu items. Enter and Escape arrive as IDs 1 and 2 and are ignored.
 void runCommand(int id) {
     switch (id) {
-        case IDC_OPEN: openChannelFile(); break;
+        case IDC_OPEN:
         case IDM_OPEN: openChannelFile(); break;
-        case IDC_SAVE: saveChannelFile(); break;
+        case IDC_SAVE:
         case IDM_SAVE: saveChannelFile(); break;
         case IDC_MODIFY: modifyChannel(); break;
         case IDC_MAKE_COPY: makeChannelCopy(); break;
@@ -48,8 +48,8 @@ void runCommand(int id) {
 void selectionChanged(int id) {
     switch (id) {
         case IDC_CHANNEL_LIST: showSelected(); break;
-        case IDC_POLARITY: readForm(); break;
-        case IDC_SERVICE_TYPE: readForm(); break;
+        case IDC_POLARITY:
+        case IDC_SERVICE_TYPE:
         case IDC_CATEGORY: readForm(); break;
         default: break;
     }

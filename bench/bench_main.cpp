@@ -75,7 +75,7 @@ void makeFullList() {
 
 // Open's work once the chooser has returned: load, list rebuild, empty form.
 void openList() {
-    std::strcpy(PathBuffer, ListPath);
+    std::snprintf(PathBuffer, sizeof PathBuffer, "%s", ListPath);
     openChosenFile();
 }
 

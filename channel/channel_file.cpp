@@ -42,8 +42,8 @@ __attribute__((format(printf, 1, 2))) FileResult failure(const char* format, ...
     va_list arguments;
     va_start(arguments, format);
     // va_start has just set it up; the analyzer loses track of it across the variadic call.
-    std::vsnprintf(result.reason, sizeof result.reason, format,
-                   arguments);  // NOLINT(clang-analyzer-valist.Uninitialized)
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
+    std::vsnprintf(result.reason, sizeof result.reason, format, arguments);
     va_end(arguments);
     return result;
 }

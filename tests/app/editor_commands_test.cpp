@@ -29,7 +29,7 @@ bool sameRecord(const ChannelRecord& a, const ChannelRecord& b) { return std::me
 
 // The record as the form leaves it after typing name: the bytes after the new NUL keep their old values.
 ChannelRecord renamed(ChannelRecord record, const char* name) {
-    std::strcpy(record.name, name);
+    std::snprintf(record.name, sizeof record.name, "%s", name);
     return record;
 }
 
@@ -143,7 +143,7 @@ TEST_F(EditorCommandsTest, AReadThatFailsPartWayIsReportedAndLeavesAnEmptyList) 
     WindowAnswerer answerer(isMainDialog);
     answerer.expectMessageBoxStartingWith(
         "Vessaly", (std::string("The channel list could not be opened from\n") + failing + "\n\n").c_str(), IDOK);
-    std::strcpy(PathBuffer, failing);
+    std::snprintf(PathBuffer, sizeof PathBuffer, "%s", failing);
     openChosenFile();
     EXPECT_TRUE(answerer.allAnswered()) << answerer.report();
 

@@ -48,7 +48,7 @@ std::vector<unsigned char> fileBytes(const std::vector<ChannelRecord>& records) 
 bool isMainDialog(HWND window) { return GetDlgItem(window, IDC_CHANNEL_LIST) != nullptr; }
 
 std::string EditorTest::writeChannelFile(const char* name, const std::vector<ChannelRecord>& records) {
-    const std::string path = pathOf(name);
+    std::string path = pathOf(name);
     EXPECT_TRUE(writeFile(path, fileBytes(records))) << path;
     return path;
 }

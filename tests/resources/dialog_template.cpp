@@ -1,5 +1,6 @@
 #include "tests/resources/dialog_template.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace dialog_template {
@@ -92,7 +93,7 @@ bool parse(const BYTE* bytes, DWORD size, Dialog& out) {
     out.points = out.weight = 0;
     out.italic = out.charset = 0;
     out.face[0] = '\0';
-    if (out.style & (DS_SETFONT | DS_SHELLFONT)) {
+    if (out.style & DS_SETFONT) {  // DS_SHELLFONT includes it
         out.points = in.word();
         out.weight = in.word();
         out.italic = in.byte();
@@ -115,7 +116,7 @@ bool parse(const BYTE* bytes, DWORD size, Dialog& out) {
         in.nameOrOrdinal(windowClass);
         const char* known = predefinedClass(windowClass.ordinal);
         if (windowClass.ordinal != -1 && known == nullptr) return false;
-        std::strcpy(item.className, known != nullptr ? known : windowClass.text);
+        std::snprintf(item.className, sizeof item.className, "%s", known != nullptr ? known : windowClass.text);
         in.nameOrOrdinal(item.text);
         item.creationDataSize = in.word();
         in.at += item.creationDataSize;
