@@ -17,6 +17,7 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 if "$here/runs-32bit.sh"; then
   runs32=1
+  echo "install-deps: this machine runs 32-bit x86 programs: both Windows builds run and are tested"
 else
   runs32=0
   echo "install-deps: this machine cannot run 32-bit x86 programs: the x86-64 build runs and is tested instead"
