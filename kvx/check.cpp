@@ -23,16 +23,6 @@ inline constexpr PidField PidFields[] = {
     {"ac3_pid", &ChannelRecord::ac3Pid},
 };
 
-// The polarity as its cell shows it: H, V, or the stored number.
-void appendPolarity(std::string& out, std::uint16_t polarity) {
-    if (polarity == PolarityHorizontal)
-        out += 'H';
-    else if (polarity == PolarityVertical)
-        out += 'V';
-    else
-        appendNumber(out, polarity);
-}
-
 bool hasNul(const char (&field)[TextFieldSize]) {
     return std::find(field, field + TextFieldSize, '\0') != field + TextFieldSize;
 }
@@ -172,7 +162,7 @@ void duplicateFinding(Report& report, std::span<const ChannelRecord> records, st
     report.out += "frequency ";
     appendNumber(report.out, record.frequency.get());
     report.out += " polarity ";
-    appendPolarity(report.out, record.polarity.get());
+    appendPolarityText(report.out, record.polarity.get());
     report.out += " tid ";
     appendNumber(report.out, record.tid.get());
     report.out += " sid ";

@@ -149,6 +149,15 @@ bool storeText(ChannelRecord& record, const RecordField& field, std::string_view
 
 }  // namespace
 
+void appendPolarityText(std::string& out, std::uint16_t polarity) {
+    if (polarity == PolarityHorizontal)
+        out += 'H';
+    else if (polarity == PolarityVertical)
+        out += 'V';
+    else
+        appendNumber(out, polarity);
+}
+
 std::size_t fieldSize(FieldKind kind) {
     switch (kind) {
         case FieldKind::Text: return TextFieldSize;
@@ -186,16 +195,7 @@ void appendFieldValueText(std::string& out, const ChannelRecord& record, const R
             return;
         }
         case FieldKind::Unsigned16: appendNumber(out, read16(record, field)); return;
-        case FieldKind::Polarity: {
-            const std::uint16_t polarity = read16(record, field);
-            if (polarity == PolarityHorizontal)
-                out += 'H';
-            else if (polarity == PolarityVertical)
-                out += 'V';
-            else
-                appendNumber(out, polarity);
-            return;
-        }
+        case FieldKind::Polarity: appendPolarityText(out, read16(record, field)); return;
         case FieldKind::ServiceType:
             if (record.serviceType < std::size(ServiceTypeNames))
                 out.append(ServiceTypeNames[record.serviceType]);

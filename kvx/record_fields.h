@@ -3,6 +3,7 @@
 // the order export writes them, and the names check and diff print.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,9 @@ extern const RecordField RecordFields[RecordFieldCount];
 const RecordField* findRecordField(std::string_view column);  // nullptr for an unknown column
 
 std::size_t fieldSize(FieldKind kind);  // bytes the field takes in the record
+
+// The polarity as its cell shows it: "H" for 72, "V" for 86, else the stored number.
+void appendPolarityText(std::string& out, std::uint16_t polarity);
 
 // Category names in file order (position n is category byte n), already in the form cells use:
 // converted to UTF-8 when a code page is given.
