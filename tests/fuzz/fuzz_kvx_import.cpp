@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "kvx/csv_export.h"
-#include "kvx/csv_import.h"
+#include "formats/csv_export.h"
+#include "formats/csv_import.h"
 
 namespace {
 

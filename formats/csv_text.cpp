@@ -1,6 +1,6 @@
 // CSV cells: quoting on the way out, one pass over the text on the way in (a cell without doubled
 // quotes is a view into the text, never a copy), and the text form spreadsheets leave alone.
-#include "kvx/csv_text.h"
+#include "formats/csv_text.h"
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "kvx/csv_import.h"
+#include "formats/csv_import.h"
 
 namespace {
 

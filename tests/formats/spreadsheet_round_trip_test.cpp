@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "kvx/code_page.h"
-#include "kvx/csv_export.h"
-#include "kvx/csv_import.h"
+#include "formats/csv_export.h"
+#include "formats/csv_import.h"
 #include "tests/kvx/kvx_test_records.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // A channel list as CSV. One pass, appending to one reserved string: at 16384 channels the text is
 // about 18 MB, most of it the records' hexadecimal digits.
-#include "kvx/csv_export.h"
+#include "formats/csv_export.h"
 
 #include <array>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "form/form_text.h"
-#include "kvx/csv_text.h"
+#include "formats/csv_text.h"
 
 namespace {
 

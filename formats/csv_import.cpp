@@ -1,13 +1,13 @@
 // A channel list from CSV: the header names the columns, every further row is one channel. Every
 // fault is collected with its line and column before the import gives up, so one run shows them all.
-#include "kvx/csv_import.h"
+#include "formats/csv_import.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "channel/channel_table.h"
-#include "kvx/csv_text.h"
+#include "formats/csv_text.h"
 
 namespace {
 

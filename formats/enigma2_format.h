@@ -1,0 +1,25 @@
+#pragma once
+// A channel list as the settings of a Linux satellite receiver: the service database (lamedb,
+// version 4, and lamedb5, version 5) and the bouquets that hold the order (bouquets.tv,
+// bouquets.radio and the user bouquets they name).
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "formats/list_format.h"
+
+// The files of a settings folder, by name. Names and providers that had to change are noted with the
+// channel's position; so are channels that share one database entry. False, with problems, when a
+// text cannot be written (not UTF-8 without a code page).
+bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& options, std::vector<NamedFile>& files,
+                   FormatReport& report);
+
+// Reads the satellite services of the folder's files (lamedb, else lamedb5; the bouquets for the
+// order) into records. False, with a problem for each bad line, its column naming the file first
+// ("lamedb: frequency").
+bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
+                   FormatReport& report);
+
+// True when the file name is one the settings folder reader takes.
+bool isEnigma2SettingsFile(std::string_view name);

@@ -1,0 +1,20 @@
+#pragma once
+// A channel list as a channels.conf of the Linux video recorder: one line per channel, group lines
+// (":Name") before each run of channels of one category.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/list_format.h"
+
+// Appends the list. Channels the recorder would refuse (SID 0, empty name) are left out with a note;
+// names or providers that had to change are noted with the channel's position. False, with problems,
+// when a text cannot be written (not UTF-8 without a code page).
+bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& out,
+               FormatReport& report);
+
+// Reads the list's satellite channels into records (replacing what it held). False, with a problem
+// for each bad line (line, field, why), when the text is not a channels.conf the recorder would load.
+bool importVdr(std::string_view text, const FormatOptions& options, std::vector<ChannelRecord>& records,
+               FormatReport& report);

@@ -1,0 +1,76 @@
+// kvx export: a channel list as CSV for spreadsheets, a channels.conf, or a settings folder.
+#include "formats/csv_export.h"
+#include "formats/enigma2_format.h"
+#include "formats/vdr_format.h"
+#include "kvx/command_line.h"
+#include "kvx/list_formats.h"
+
+namespace {
+
+std::string File;
+std::string Output;
+std::string Format = "csv";
+std::string Source;
+int NetworkId = 0;
+TextOptions Text;
+
+int runExport() {
+    ListFormat format = ListFormat::Csv;
+    parseListFormat(Format, format);
+    FormatOptions options;
+    if (format != ListFormat::Csv) {
+        if (Source.empty() || !parseSatelliteSource(Source, options.source)) {
+            complain(File, "--format " + Format + " needs --source with the satellite, in the form S19.2E");
+            return Trouble;
+        }
+        if (format == ListFormat::Enigma2 && Output.empty()) {
+            complain(File, "--format enigma2 needs -o with the settings folder to write");
+            return Trouble;
+        }
+        options.networkId = static_cast<std::uint16_t>(NetworkId);
+    }
+    ChannelList list;
+    if (!readList(File, list)) return Trouble;
+    CategoryNames names;
+    if (!prepareContext(Text, options.context, names)) return Trouble;
+    warnDropped(File, list);
+    if (format == ListFormat::Csv) {
+        std::string csv;
+        exportCsv(list.records, options.context, csv);
+        return deliver(Output, csv);
+    }
+    FormatReport report;
+    std::string text;
+    std::vector<NamedFile> files;
+    const bool exported = format == ListFormat::Vdr ? exportVdr(list.records, options, text, report)
+                                                    : exportEnigma2(list.records, options, files, report);
+    sayReport(File, report);
+    if (!exported) {
+        complain(File, std::to_string(report.problems.size()) + " problems; nothing was written");
+        return Trouble;
+    }
+    if (format == ListFormat::Vdr) return deliver(Output, text);
+    std::string why;
+    if (saveSettingsFolder(Output, files, why)) return Success;
+    complain(Output, why);
+    return Trouble;
+}
+
+}  // namespace
+
+Subcommand addExportCommand(CLI::App& app) {
+    CLI::App* command = app.add_subcommand(
+        "export", "Write a channel list as CSV for spreadsheets, a VDR channels.conf, or Enigma2 settings");
+    command->add_option("FILE", File, "Channel list")->required();
+    command->add_option("-o,--output", Output,
+                        "File to write (default: standard output); for enigma2 the settings folder, "
+                        "created or its files replaced");
+    command->add_option("--format", Format, "csv (the default), vdr or enigma2")
+        ->check(CLI::IsMember({"csv", "vdr", "enigma2"}));
+    command->add_option("--source", Source, "vdr and enigma2: the satellite of the list, as S19.2E or S0.8W");
+    command->add_option("--nid", NetworkId, "vdr and enigma2: the original network ID of the list (default 0)")
+        ->check(CLI::Range(0, 65535));
+    addCategoriesOption(command, Text);
+    addCodePageOption(command, Text);
+    return {command, runExport};
+}

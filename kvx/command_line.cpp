@@ -1,0 +1,83 @@
+#include "kvx/command_line.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "kvx/code_page.h"
+
+void complain(std::string_view file, std::string_view why) {
+    std::fprintf(stderr, "kvx: %.*s: %.*s\n", static_cast<int>(file.size()), file.data(), static_cast<int>(why.size()),
+                 why.data());
+}
+
+// Results go out unchanged: on Windows standard output would otherwise turn every line feed of a
+// CSV into a carriage return and a line feed.
+bool writeResults(std::string_view text) {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+int deliver(const std::string& output, std::string_view text) {
+    if (output.empty()) {
+        if (writeResults(text)) return Success;
+        complain("standard output", "writing failed");
+        return Trouble;
+    }
+    std::string why;
+    if (saveWholeFile(output.c_str(), text, why)) return Success;
+    complain(output, why);
+    return Trouble;
+}
+
+bool readList(const std::string& path, ChannelList& list) {
+    std::string why;
+    if (readChannelList(path.c_str(), list, why)) return true;
+    complain(path, why);
+    return false;
+}
+
+// The editor takes at most 16384 whole records; commands other than check say what they leave out.
+void warnDropped(const std::string& path, const ChannelList& list) {
+    if (list.facts.recordsBeyondCapacity > 0) {
+        complain(path, std::to_string(list.facts.recordsBeyondCapacity) +
+                           " records beyond 16384 are left out, as the editor leaves them out");
+    }
+    if (list.facts.trailingBytes > 0) {
+        complain(path, std::to_string(list.facts.trailingBytes) +
+                           " trailing bytes after the last whole record are left out, as the editor leaves them out");
+    }
+}
+
+void addCategoriesOption(CLI::App* command, TextOptions& options) {
+    command->add_option("--categories", options.categories,
+                        "Category file (one name a line, as the editor's Category.txt): categories by name");
+}
+
+void addCodePageOption(CLI::App* command, TextOptions& options) {
+    command
+        ->add_option("--codepage", options.codePage,
+                     "8-bit code page of names and providers (for example 1251): texts outside are UTF-8")
+        ->check(CLI::Range(1, 65535));
+}
+
+bool prepareContext(const TextOptions& options, FieldContext& context, CategoryNames& names) {
+    if (options.codePage != 0 && !codePageAvailable(options.codePage)) {
+        std::fprintf(stderr, "kvx: code page %d is not available on this system\n", options.codePage);
+        return false;
+    }
+    context.codePage = options.codePage;
+    if (options.categories.empty()) return true;
+    std::string why;
+    if (!readCategoryNames(options.categories.c_str(), options.codePage, names, why)) {
+        complain(options.categories, why);
+        return false;
+    }
+    context.categories = &names;
+    return true;
+}

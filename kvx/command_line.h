@@ -1,0 +1,49 @@
+#pragma once
+// What kvx's subcommands share: exit statuses, messages, the options several of them take, and the
+// files they read and write. Each subcommand lives in its own command_*.cpp with one entry that
+// adds it to the command line; main.cpp holds the table of them.
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <string_view>
+
+#include "kvx/list_files.h"
+#include "kvx/record_fields.h"
+
+constexpr int Success = 0;
+constexpr int Found = 1;    // problems found, lists differ, duplicates found
+constexpr int Trouble = 2;  // bad usage, unreadable input, nothing written
+
+// A subcommand as main sees it: the parsed CLI11 subcommand and what runs it.
+struct Subcommand {
+    CLI::App* command;
+    int (*run)();
+};
+
+// "kvx: FILE: why" on standard error.
+void complain(std::string_view file, std::string_view why);
+
+// Writes text to standard output unchanged (binary on Windows). False when writing failed.
+bool writeResults(std::string_view text);
+
+// Standard output when output is empty, else the file through the safe save; the exit status.
+int deliver(const std::string& output, std::string_view text);
+
+// Reads a channel list, saying why on standard error when it cannot.
+bool readList(const std::string& path, ChannelList& list);
+
+// Says what the editor would leave out of the list: records past 16384, a trailing piece.
+void warnDropped(const std::string& path, const ChannelList& list);
+
+// The categories file and code page options, and what they give once checked.
+struct TextOptions {
+    std::string categories;
+    int codePage = 0;
+};
+
+void addCategoriesOption(CLI::App* command, TextOptions& options);
+void addCodePageOption(CLI::App* command, TextOptions& options);
+
+// Checks the code page and reads the categories file; context then points into names.
+bool prepareContext(const TextOptions& options, FieldContext& context, CategoryNames& names);

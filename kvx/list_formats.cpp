@@ -1,0 +1,160 @@
+#include "kvx/list_formats.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "formats/csv_import.h"
+#include "formats/enigma2_format.h"
+#include "formats/vdr_format.h"
+#include "kvx/code_page.h"
+#include "kvx/list_files.h"
+
+bool parseListFormat(std::string_view word, ListFormat& format) {
+    static const std::pair<const char*, ListFormat> words[] = {
+        {"kvx", ListFormat::Kvx}, {"csv", ListFormat::Csv}, {"vdr", ListFormat::Vdr}, {"enigma2", ListFormat::Enigma2}};
+    for (const auto& [name, value] : words) {
+        if (word == name) {
+            format = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isSettingsPath(const std::string& path) {
+    std::error_code error;
+    if (fs::is_directory(fs::path(path), error)) return true;
+    const std::string name = fs::path(path).filename().string();
+    return name == "lamedb" || name == "lamedb5";
+}
+
+// The first line of a file, at most a few hundred bytes of it.
+std::string firstLine(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return {};
+    char start[512];
+    const std::size_t got = std::fread(start, 1, sizeof start, file);
+    std::fclose(file);
+    std::string line(start, got);
+    const std::size_t end = line.find_first_of("\r\n");
+    if (end != std::string::npos) line.resize(end);
+    return line;
+}
+
+// A channels.conf line: a group (":Name") or at least twelve fields apart by colons, with no NUL.
+bool looksLikeVdr(std::string_view line) {
+    if (line.find('\0') != std::string_view::npos) return false;
+    if (!line.empty() && line.front() == ':') return true;
+    std::size_t colons = 0;
+    for (const char c : line) colons += c == ':';
+    return colons >= 11;
+}
+
+bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, std::string& why) {
+    fs::path folder = fs::path(path);
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) folder = folder.parent_path();
+    if (folder.empty()) folder = ".";
+    fs::directory_iterator entries(folder, error);
+    if (error) {
+        why = "Cannot read the settings folder: " + error.message();
+        return false;
+    }
+    for (const fs::directory_entry& entry : entries) {
+        const std::string name = entry.path().filename().string();
+        if (!isEnigma2SettingsFile(name)) continue;
+        NamedFile file{name, {}};
+        std::string fileWhy;
+        if (!readWholeFile(entry.path().string().c_str(), file.bytes, fileWhy)) {
+            why = name + ": " + fileWhy;
+            return false;
+        }
+        files.push_back(std::move(file));
+    }
+    return true;
+}
+
+}  // namespace
+
+ListFormat detectListFormat(const std::string& path) {
+    if (isSettingsPath(path)) return ListFormat::Enigma2;
+    const std::string line = firstLine(path);
+    if (line.rfind("position,", 0) == 0) return ListFormat::Csv;
+    if (looksLikeVdr(line)) return ListFormat::Vdr;
+    return ListFormat::Kvx;
+}
+
+bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options,
+                std::vector<ChannelRecord>& records, FormatReport& report, std::string& why) {
+    if (format == ListFormat::Detect) format = detectListFormat(path);
+    if (format == ListFormat::Kvx) {
+        ChannelList list;
+        if (!readChannelList(path.c_str(), list, why)) return false;
+        records = std::move(list.records);
+        return true;
+    }
+    if (format == ListFormat::Enigma2) {
+        std::vector<NamedFile> files;
+        if (!readSettingsFolder(path, files, why)) return false;
+        return importEnigma2(files, options, records, report);
+    }
+    std::string text;
+    if (!readWholeFile(path.c_str(), text, why)) return false;
+    if (format == ListFormat::Vdr) return importVdr(text, options, records, report);
+    return importCsv(text, options.context, records, report.problems);
+}
+
+bool saveSettingsFolder(const std::string& folder, const std::vector<NamedFile>& files, std::string& why) {
+    std::error_code error;
+    fs::create_directories(fs::path(folder), error);
+    if (error) {
+        why = "Cannot create the folder: " + error.message();
+        return false;
+    }
+    for (const NamedFile& file : files) {
+        const std::string path = (fs::path(folder) / fs::path(file.name)).string();
+        if (!saveWholeFile(path.c_str(), file.bytes, why)) {
+            why = file.name + ": " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool appendCategoryNames(const std::string& path, const CategoryNames& names, int codePage, std::string& why) {
+    std::string text;
+    if (!readWholeFile(path.c_str(), text, why)) return false;
+    const bool crlf = text.find("\r\n") != std::string::npos;
+    const char* lineEnd = crlf ? "\r\n" : "\n";
+    if (!text.empty() && text.back() != '\n') text += lineEnd;
+    for (const std::string& name : names) {
+        if (codePage == 0) {
+            text += name;
+        } else if (std::string converted; utf8ToCodePage(codePage, name, converted, why)) {
+            text += converted;
+        } else {
+            why = "category \"" + name + "\": " + why;
+            return false;
+        }
+        text += lineEnd;
+    }
+    return saveWholeFile(path.c_str(), text, why);
+}
+
+void sayReport(const std::string& file, const FormatReport& report) {
+    for (const std::string& note : report.notes) std::fprintf(stderr, "kvx: %s: %s\n", file.c_str(), note.c_str());
+    for (const ImportProblem& problem : report.problems) {
+        if (problem.line > 0) {
+            std::fprintf(stderr, "kvx: %s:%d: %s%s%s\n", file.c_str(), problem.line, problem.column.c_str(),
+                         problem.column.empty() ? "" : ": ", problem.why.c_str());
+        } else {
+            std::fprintf(stderr, "kvx: %s: %s%s%s\n", file.c_str(), problem.column.c_str(),
+                         problem.column.empty() ? "" : ": ", problem.why.c_str());
+        }
+    }
+}
