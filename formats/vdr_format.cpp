@@ -1,11 +1,245 @@
+// A channel list as a channels.conf and back: records to the recorder's lines (formats/vdr_line.h)
+// and lines to records, with the base list's bytes kept where the line says what export would.
 #include "formats/vdr_format.h"
 
-bool exportVdr(std::span<const ChannelRecord>, const FormatOptions&, std::string&, FormatReport& report) {
-    report.problems.push_back({0, "", "not written yet"});
-    return false;
+#include <algorithm>
+#include <bitset>
+#include <cstring>
+
+#include "form/form_text.h"
+#include "formats/vdr_line.h"
+#include "kvx/channel_match.h"
+#include "kvx/code_page.h"
+
+namespace {
+
+constexpr std::uint8_t KindVideo = 1, KindAudio = 2, KindDolby = 3;
+
+std::string positionText(std::size_t index) { return "channel " + std::to_string(index + 1); }
+
+// What export could not write as the record holds it, counted over the list.
+struct ExportCounts {
+    int polarity = 0;
+    int languages = 0;
+    int streams = 0;
+};
+
+char polarizationOf(std::uint16_t polarity, ExportCounts& counts) {
+    const char polarization = vdrPolarization(polarity);
+    counts.polarity += vdrPolarity(polarization) != polarity;
+    return polarization;
 }
 
-bool importVdr(std::string_view, const FormatOptions&, std::vector<ChannelRecord>&, FormatReport& report) {
-    report.problems.push_back({0, "", "not written yet"});
-    return false;
+VdrPid pidOf(const StreamEntry& entry, int type, ExportCounts& counts) {
+    VdrPid pid;
+    pid.pid = entry.pid.get();
+    pid.type = type;
+    const std::string_view language(entry.lang, static_cast<std::size_t>(shownLangLength(entry)));
+    if (vdrLanguageWritable(language)) {
+        pid.languageLength = static_cast<int>(language.size());
+        std::memcpy(pid.language, language.data(), language.size());
+    } else {
+        ++counts.languages;
+    }
+    return pid;
+}
+
+// The record's streams of one kind as a PID list, the record's own PID of that kind first when no
+// stream entry holds it.
+void streamPids(const ChannelRecord& record, std::uint8_t kind, std::uint16_t ownPid, int defaultType, VdrPid* pids,
+                int capacity, int& count, ExportCounts& counts) {
+    count = 0;
+    const int streams = shownStreamCount(record);
+    bool ownListed = ownPid == 0;
+    for (int i = 0; i < streams && !ownListed; ++i)
+        ownListed = record.streams[i].kind == kind && record.streams[i].pid.get() == ownPid;
+    if (!ownListed) pids[count++] = VdrPid{ownPid, defaultType, 0, {}};
+    for (int i = 0; i < streams; ++i) {
+        const StreamEntry& entry = record.streams[i];
+        if (entry.kind != kind || entry.pid.get() == 0) continue;
+        if (count == capacity) {
+            ++counts.streams;
+            continue;
+        }
+        const int type = defaultType == VdrDolbyType || entry.streamType == 0 ? defaultType : entry.streamType;
+        pids[count++] = pidOf(entry, type, counts);
+    }
+}
+
+// The line of a record, all but its texts (name and provider are the caller's).
+void channelOfRecord(const ChannelRecord& record, const FormatOptions& options, int rid, VdrChannel& channel,
+                     ExportCounts& counts) {
+    channel.frequency = record.frequency.get();
+    channel.polarization = polarizationOf(record.polarity.get(), counts);
+    channel.sourceTenthsEast = options.source.tenthsEast;
+    channel.symbolRate = record.symbolRate.get();
+    channel.videoPid = record.videoPid.get();
+    channel.pcrPid = record.pcrPid.get();
+    channel.videoType = 0;
+    if (channel.videoPid != 0) {
+        channel.videoType = VdrVideoType;
+        for (int i = 0; i < shownStreamCount(record); ++i) {
+            const StreamEntry& entry = record.streams[i];
+            if (entry.kind == KindVideo && entry.pid.get() == channel.videoPid && entry.streamType != 0) {
+                channel.videoType = entry.streamType;
+                break;
+            }
+        }
+    }
+    streamPids(record, KindAudio, record.audioPid.get(), VdrAudioType, channel.audio, VdrMaxAudio, channel.audioCount,
+               counts);
+    streamPids(record, KindDolby, record.ac3Pid.get(), VdrDolbyType, channel.dolby, VdrMaxDolby, channel.dolbyCount,
+               counts);
+    channel.teletextPid = record.teletextPid.get();
+    channel.subtitleCount = 0;
+    for (int i = 0; i < shownStreamCount(record); ++i) {
+        const StreamEntry& entry = record.streams[i];
+        if (entry.kind != StreamKindSubtitle || entry.pid.get() == 0) continue;
+        if (channel.subtitleCount == VdrMaxSubtitles) {
+            ++counts.streams;
+            continue;
+        }
+        channel.subtitles[channel.subtitleCount++] = pidOf(entry, 0, counts);
+    }
+    channel.sid = record.sid.get();
+    channel.nid = options.networkId;
+    channel.tid = record.tid.get();
+    channel.rid = rid;
+}
+
+// RID 1, 2, ... for the second and later channels with one TID and SID: the recorder keeps only the
+// first of channels that share source, NID, TID, SID and RID.
+std::vector<std::uint16_t> repeatIds(std::span<const ChannelRecord> records, const std::vector<bool>& written) {
+    std::vector<std::uint64_t> keys;
+    keys.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!written[i]) continue;
+        const std::uint64_t key = (static_cast<std::uint64_t>(records[i].tid.get()) << 16) | records[i].sid.get();
+        keys.push_back((key << 32) | i);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<std::uint16_t> rids(records.size(), 0);
+    for (std::size_t k = 1; k < keys.size(); ++k) {
+        if ((keys[k] >> 32) == (keys[k - 1] >> 32))
+            rids[keys[k] & 0xFFFFFFFFu] = static_cast<std::uint16_t>(rids[keys[k - 1] & 0xFFFFFFFFu] + 1);
+    }
+    return rids;
+}
+
+void quoteInto(std::string& note, std::string_view text) {
+    note += '"';
+    note += text;
+    note += '"';
+}
+
+// The name or provider as the line holds it (UTF-8, changed where the format needs it). False when
+// the record's bytes are not UTF-8 and no code page says what they are.
+bool lineText(const char (&field)[TextFieldSize], const FieldContext& context, bool isProvider, std::string& text,
+              std::string& changed, bool& wasChanged) {
+    if (!recordTextUtf8(field, context, text)) return false;
+    wasChanged = vdrNameChange(text, isProvider, changed);
+    if (wasChanged) text.swap(changed);
+    return true;
+}
+
+}  // namespace
+
+bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& options, std::string& out) {
+    static std::string name, provider, scratch;  // kept between calls: no allocation per channel
+    static VdrChannel channel;
+    bool changed = false;
+    if (!lineText(record.name, options.context, false, name, scratch, changed) ||
+        !lineText(record.provider, options.context, true, provider, scratch, changed))
+        return false;
+    ExportCounts counts;
+    channel.name = name;
+    channel.provider = provider;
+    channelOfRecord(record, options, 0, channel, counts);
+    appendVdrLine(out, channel);
+    return true;
+}
+
+bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& out,
+               FormatReport& report) {
+    std::vector<bool> written(records.size(), false);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ChannelRecord& record = records[i];
+        if (record.sid.get() == 0) {
+            std::string note = positionText(i) + " ";
+            quoteInto(note, fieldText(record.name));
+            report.notes.push_back(note + " is left out: the recorder refuses a channel with SID 0");
+        } else if (fieldText(record.name).empty()) {
+            report.notes.push_back(positionText(i) + " is left out: the recorder refuses a channel without a name");
+        } else {
+            written[i] = true;
+        }
+    }
+    const std::vector<std::uint16_t> rids = repeatIds(records, written);
+    out.reserve(out.size() + records.size() * 160);
+    std::string name, provider, scratch, group, groupText;
+    std::bitset<256> groupNoted;
+    int lastCategory = -1;
+    ExportCounts counts;
+    VdrChannel channel;
+    int repeats = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!written[i]) continue;
+        const ChannelRecord& record = records[i];
+        bool nameChanged = false, providerChanged = false;
+        const bool nameRead = lineText(record.name, options.context, false, name, scratch, nameChanged);
+        const bool providerRead = lineText(record.provider, options.context, true, provider, scratch, providerChanged);
+        if (!nameRead || !providerRead) {
+            report.problems.push_back({0, nameRead ? "provider" : "name",
+                                       positionText(i) + ": not UTF-8 (give --codepage with the list's code page)"});
+            continue;
+        }
+        if (nameChanged || providerChanged) {
+            std::string note = positionText(i) + ": " + (nameChanged ? "name" : "provider") + " is written as ";
+            quoteInto(note, nameChanged ? name : provider);
+            report.notes.push_back(note + " (a channels.conf name cannot hold ';', '|' reads back as ':', " +
+                                   "and a line end would end the line)");
+        }
+        if (record.category != lastCategory) {
+            lastCategory = record.category;
+            groupText = categoryGroupName(record.category, options.context);
+            if (!isUtf8(groupText)) {
+                report.problems.push_back(
+                    {0, "category",
+                     "category " + std::to_string(record.category) + ": its name is not UTF-8 (give --codepage)"});
+                continue;
+            }
+            if (vdrGroupNameChange(groupText, group) && !groupNoted[record.category]) {
+                groupNoted[record.category] = true;
+                std::string note = "category ";
+                quoteInto(note, groupText);
+                note += " is written as group ";
+                quoteInto(note, group);
+                report.notes.push_back(note + " (the recorder drops blanks and '@' at its start, and ',' " +
+                                       "and '|' change on its rewriting)");
+            }
+            VdrChannel groupLine;
+            groupLine.group = true;
+            groupLine.name = group;
+            appendVdrLine(out, groupLine);
+        }
+        channel.name = name;
+        channel.provider = provider;
+        channelOfRecord(record, options, rids[i], channel, counts);
+        repeats += rids[i] != 0;
+        appendVdrLine(out, channel);
+    }
+    if (repeats > 0)
+        report.notes.push_back(
+            std::to_string(repeats) +
+            " channels repeat the TID and SID of an earlier one: they are written with RID 1, 2, ...");
+    if (counts.polarity > 0)
+        report.notes.push_back(std::to_string(counts.polarity) +
+                               " channels have a polarity other than H, V, L or R: written as H");
+    if (counts.languages > 0)
+        report.notes.push_back(std::to_string(counts.languages) +
+                               " stream languages hold characters a channels.conf cannot: written without them");
+    if (counts.streams > 0)
+        report.notes.push_back(std::to_string(counts.streams) +
+                               " streams past the recorder's limits (32 audio, 16 AC-3, 32 subtitles) are left out");
+    return report.problems.empty();
 }

@@ -2,6 +2,7 @@
 // A channel list as a channels.conf of the Linux video recorder: one line per channel, group lines
 // (":Name") before each run of channels of one category.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,10 @@
 // when a text cannot be written (not UTF-8 without a code page).
 bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& out,
                FormatReport& report);
+
+// Appends the channel line export writes for one record (no group line, RID 0). False when its
+// name or provider is not UTF-8 and no code page is given.
+bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& options, std::string& out);
 
 // Reads the list's satellite channels into records (replacing what it held). False, with a problem
 // for each bad line (line, field, why), when the text is not a channels.conf the recorder would load.

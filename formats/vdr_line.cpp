@@ -1,0 +1,395 @@
+#include "formats/vdr_line.h"
+
+#include <charconv>
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+void appendInt(std::string& out, std::int64_t value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// A whole number, blanks around it allowed as the recorder allows them; nothing else.
+bool readInt(std::string_view text, std::int64_t minimum, std::int64_t maximum, const char* field, int& value,
+             VdrLineError& error) {
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    std::int64_t number = 0;
+    const auto [after, code] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || code == std::errc::invalid_argument || after != text.data() + text.size()) {
+        error = {field, "\"" + std::string(text) + "\" is not a whole number"};
+        return false;
+    }
+    if (code == std::errc::result_out_of_range || number < minimum || number > maximum) {
+        error = {field, std::string(text) + " is out of range (" + std::to_string(minimum) + " to " +
+                            std::to_string(maximum) + ")"};
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
+}
+
+// The next piece of text up to sep (or all of it), removed from text.
+std::string_view take(std::string_view& text, char sep) {
+    const std::size_t at = text.find(sep);
+    const std::string_view piece = text.substr(0, at);
+    text = at == std::string_view::npos ? std::string_view() : text.substr(at + 1);
+    return piece;
+}
+
+// One list of PIDs as the recorder writes them: "101=deu@3,102=@4"; an empty list is "0".
+void appendPids(std::string& out, const VdrPid* pids, int count, bool typed) {
+    if (count == 0) out += '0';
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) out += ',';
+        appendInt(out, pids[i].pid);
+        const char* delimiter = "=";
+        if (pids[i].languageLength > 0) {
+            out += '=';
+            out.append(pids[i].languageText());
+            delimiter = "";
+        }
+        if (typed && pids[i].type != 0) {
+            out += delimiter;
+            out += '@';
+            appendInt(out, pids[i].type);
+        }
+    }
+}
+
+struct PidList {
+    VdrPid* pids;
+    int capacity;
+    int* count;
+    int defaultType;  // 0: the list has no types
+};
+
+bool readPids(std::string_view text, const PidList& list, const char* field, VdrChannel& channel, VdrLineError& error) {
+    while (!text.empty()) {
+        const std::string_view token = take(text, ',');
+        if (token.empty()) continue;  // the recorder skips empty pieces
+        std::string_view rest = token;
+        const std::string_view pidText = take(rest, '=');
+        int pid = 0;
+        if (!readInt(pidText, 0, 0xFFFF, field, pid, error)) return false;
+        VdrPid entry;
+        entry.pid = static_cast<std::uint16_t>(pid);
+        entry.type = list.defaultType;
+        if (token.size() > pidText.size()) {
+            std::string_view language = rest;
+            const std::size_t at = rest.find('@');
+            if (list.defaultType != 0 && at != std::string_view::npos) {
+                language = rest.substr(0, at);
+                if (!readInt(rest.substr(at + 1), 1, 255, field, entry.type, error)) return false;
+            }
+            language = language.substr(0, 7);  // what the recorder keeps of it
+            if (language.size() > VdrLanguageSize) {
+                ++channel.cutLanguages;
+                language = language.substr(0, VdrLanguageSize);
+            }
+            if (vdrLanguageWritable(language)) {
+                entry.languageLength = static_cast<int>(language.size());
+                for (std::size_t i = 0; i < language.size(); ++i) entry.language[i] = language[i];
+            } else {
+                ++channel.cutLanguages;
+            }
+        }
+        if (pid == 0) continue;  // a 0 ends the recorder's lists
+        if (*list.count == list.capacity) {
+            ++channel.droppedPids;
+            continue;
+        }
+        list.pids[(*list.count)++] = entry;
+    }
+    return true;
+}
+
+bool readVideo(std::string_view text, VdrChannel& channel, VdrLineError& error) {
+    const std::size_t equals = text.find('=');
+    int type = 0;
+    if (equals != std::string_view::npos) {
+        if (!readInt(text.substr(equals + 1), 0, 255, "vpid", type, error)) return false;
+        text = text.substr(0, equals);
+    }
+    const std::size_t plus = text.find('+');
+    int pcr = 0;
+    if (plus != std::string_view::npos) {
+        if (!readInt(text.substr(plus + 1), 0, 0xFFFF, "vpid", pcr, error)) return false;
+        text = text.substr(0, plus);
+    }
+    if (!readInt(text, 0, 0xFFFF, "vpid", channel.videoPid, error)) return false;
+    channel.pcrPid = pcr != 0 ? pcr : channel.videoPid;
+    channel.videoType = channel.videoPid == 0 ? 0 : type != 0 ? type : VdrVideoType;
+    return true;
+}
+
+// "S19.2E", "S13E"; other kinds of source ("C", "T", "A", "I") are known only by their letter.
+bool readSource(std::string_view text, VdrChannel& channel, VdrLineError& error) {
+    if (text.empty() || text.front() < 'A' || text.front() > 'Z') {
+        error = {"source", "\"" + std::string(text) + "\" is not a source (S19.2E for a satellite)"};
+        return false;
+    }
+    channel.sourceKind = text.front();
+    if (channel.sourceKind != 'S') return true;
+    int degrees = 0;
+    int tenths = 0;
+    std::string_view rest = text.substr(1);
+    const auto [after, code] = std::from_chars(rest.data(), rest.data() + rest.size(), degrees);
+    bool ok = code == std::errc() && after != rest.data() && degrees >= 0 && degrees <= 180;
+    rest = rest.substr(static_cast<std::size_t>(after - rest.data()));
+    if (ok && rest.size() == 3 && rest[0] == '.' && rest[1] >= '0' && rest[1] <= '9') {
+        tenths = rest[1] - '0';
+        rest.remove_prefix(2);
+    }
+    ok = ok && rest.size() == 1 && (rest[0] == 'E' || rest[0] == 'W') && degrees * 10 + tenths <= 1800;
+    if (!ok) {
+        error = {"source", "\"" + std::string(text) + "\" is not a satellite position like S19.2E"};
+        return false;
+    }
+    channel.sourceTenthsEast = (degrees * 10 + tenths) * (rest[0] == 'E' ? 1 : -1);
+    return true;
+}
+
+bool readPolarization(std::string_view parameters, VdrChannel& channel, VdrLineError& error) {
+    for (const char c : parameters) {
+        const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (upper == 'H' || upper == 'V' || upper == 'L' || upper == 'R') {
+            channel.polarization = upper;
+            return true;
+        }
+    }
+    error = {"parameters", "\"" + std::string(parameters) + "\" gives no polarization (H, V, L or R)"};
+    return false;
+}
+
+void readName(std::string_view text, VdrChannel& channel) {
+    const std::size_t semicolon = text.find(';');
+    if (semicolon != std::string_view::npos) {
+        channel.provider = text.substr(semicolon + 1);
+        text = text.substr(0, semicolon);
+    }
+    const std::size_t comma = text.rfind(',');  // a long name may hold ',': the short one is after the last
+    if (comma != std::string_view::npos) {
+        channel.shortName = text.substr(comma + 1);
+        text = text.substr(0, comma);
+    }
+    channel.name = text;
+}
+
+bool readGroup(std::string_view line, VdrChannel& channel) {
+    std::string_view rest = line.substr(1);
+    if (!rest.empty() && rest[0] == '@') {  // ":@N Name" numbers the channels that follow
+        rest.remove_prefix(1);
+        int number = 0;
+        const auto [after, code] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
+        if (code == std::errc() && number > 0) rest = rest.substr(static_cast<std::size_t>(after - rest.data()));
+    }
+    channel.group = true;
+    channel.name = trimmed(rest);
+    return true;
+}
+
+constexpr const char* FieldNames[] = {"name", "frequency", "parameters", "source", "srate", "vpid", "apid",
+                                      "tpid", "caid",      "sid",        "nid",    "tid",   "rid"};
+constexpr int FieldCount = 13;
+
+}  // namespace
+
+std::uint16_t vdrPolarity(char polarization) {
+    switch (polarization) {
+        case 'V': return 86;
+        case 'L': return 76;
+        case 'R': return 82;
+        default: return 72;
+    }
+}
+
+char vdrPolarization(std::uint16_t polarity) {
+    switch (polarity) {
+        case 86: return 'V';
+        case 76: return 'L';
+        case 82: return 'R';
+        default: return 'H';
+    }
+}
+
+void appendVdrText(std::string& out, std::string_view text) {
+    for (const char c : text) out += c == ':' ? '|' : c;
+}
+
+void vdrTextFromLine(std::string_view text, std::string& out) {
+    out.assign(text);
+    for (char& c : out) c = c == '|' ? ':' : c;
+}
+
+bool vdrLanguageWritable(std::string_view language) {
+    for (const char c : language) {
+        if (c <= ' ' || c > '~' || c == ',' || c == ';' || c == ':' || c == '=' || c == '@') return false;
+    }
+    return true;
+}
+
+bool vdrNameChange(std::string_view name, bool isProvider, std::string& out) {
+    bool changed = false;
+    out.assign(name);
+    for (char& c : out) {
+        char now = c;
+        if (c == '\n' || c == '\r') now = ' ';
+        if (c == ';' && !isProvider) now = ',';
+        if (c == '|') now = ':';
+        changed = changed || now != c;
+        c = now;
+    }
+    return changed;
+}
+
+bool vdrGroupNameChange(std::string_view name, std::string& out) {
+    out.clear();
+    std::string_view text = name;
+    while (!text.empty() && (isBlank(text.front()) || text.front() == '@')) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    for (const char c : text) {
+        char now = c == ',' ? ';' : c == '|' ? ':' : c;
+        if (now == '\n' || now == '\r') now = ' ';
+        out += now;
+    }
+    return out != name;
+}
+
+void appendVdrLine(std::string& out, const VdrChannel& channel) {
+    if (channel.group) {
+        out += ':';
+        appendVdrText(out, channel.name);
+        out += '\n';
+        return;
+    }
+    appendVdrText(out, channel.name);
+    if (!channel.shortName.empty()) {
+        out += ',';
+        appendVdrText(out, channel.shortName);
+    } else if (channel.name.find(',') != std::string_view::npos) {
+        out += ',';  // so that the last ',' of the name is not read as the start of a short name
+    }
+    if (!channel.provider.empty()) {
+        out += ';';
+        appendVdrText(out, channel.provider);
+    }
+    out += ':';
+    appendInt(out, channel.frequency);
+    out += ':';
+    if (channel.parameters.empty())
+        out += channel.polarization;
+    else
+        out.append(channel.parameters);
+    out += ":S";
+    const int position = channel.sourceTenthsEast < 0 ? -channel.sourceTenthsEast : channel.sourceTenthsEast;
+    appendInt(out, position / 10);
+    out += '.';
+    appendInt(out, position % 10);
+    out += channel.sourceTenthsEast < 0 ? 'W' : 'E';
+    out += ':';
+    appendInt(out, channel.symbolRate);
+    out += ':';
+    appendInt(out, channel.videoPid);
+    if (channel.pcrPid != 0 && channel.pcrPid != channel.videoPid) {
+        out += '+';
+        appendInt(out, channel.pcrPid);
+    }
+    if (channel.videoPid != 0 && channel.videoType != 0) {
+        out += '=';
+        appendInt(out, channel.videoType);
+    }
+    out += ':';
+    appendPids(out, channel.audio, channel.audioCount, true);
+    if (channel.dolbyCount > 0) {
+        out += ';';
+        appendPids(out, channel.dolby, channel.dolbyCount, true);
+    }
+    out += ':';
+    appendInt(out, channel.teletextPid);
+    if (channel.subtitleCount > 0) {
+        out += ';';
+        appendPids(out, channel.subtitles, channel.subtitleCount, false);
+    }
+    out += ":0:";
+    appendInt(out, channel.sid);
+    out += ':';
+    appendInt(out, channel.nid);
+    out += ':';
+    appendInt(out, channel.tid);
+    out += ':';
+    appendInt(out, channel.rid);
+    out += '\n';
+}
+
+bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& error) {
+    channel = VdrChannel{};
+    while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
+    if (!line.empty() && line.front() == ':') return readGroup(line, channel);
+    std::string_view fields[FieldCount];
+    int count = 0;
+    std::string_view rest = line;
+    while (count < FieldCount && !rest.empty()) fields[count++] = take(rest, ':');
+    if (!rest.empty()) {
+        error = {"rid", "more than the 13 fields of a channels.conf line"};
+        return false;
+    }
+    if (count < 9) {
+        error = {count > 0 ? FieldNames[count - 1] : "name",
+                 std::to_string(count) + " fields, a channels.conf line has at least 9"};
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (fields[i].empty() && (i <= 8 && i != 1 && i != 4)) {
+            error = {FieldNames[i], "empty"};
+            return false;
+        }
+    }
+    if (count == 9) {  // the old form: CA where the teletext PID is now, the SID last
+        fields[9] = fields[8];
+        fields[8] = fields[7];
+        fields[7] = "0";
+    }
+    readName(fields[0], channel);
+    int symbolRate = 0;
+    int frequency = 0;
+    if (!readInt(fields[1], INT32_MIN, INT32_MAX, "frequency", frequency, error) ||
+        !readPolarization(fields[2], channel, error) || !readSource(fields[3], channel, error) ||
+        !readInt(fields[4], 0, 0xFFFF, "srate", symbolRate, error) || !readVideo(fields[5], channel, error))
+        return false;
+    channel.frequency = frequency;
+    channel.symbolRate = symbolRate;
+    channel.parameters = fields[2];
+    std::string_view audio = fields[6];
+    const std::string_view audioOnly = take(audio, ';');
+    if (!readPids(audioOnly, {channel.audio, VdrMaxAudio, &channel.audioCount, VdrAudioType}, "apid", channel, error) ||
+        !readPids(audio, {channel.dolby, VdrMaxDolby, &channel.dolbyCount, VdrDolbyType}, "apid", channel, error))
+        return false;
+    std::string_view teletext = fields[7];
+    const std::string_view teletextOnly = take(teletext, ';');
+    if (!readInt(teletextOnly, 0, 0xFFFF, "tpid", channel.teletextPid, error) ||
+        !readPids(teletext, {channel.subtitles, VdrMaxSubtitles, &channel.subtitleCount, 0}, "tpid", channel, error))
+        return false;
+    for (const char c : fields[8]) {  // CA IDs in hexadecimal: only whether there are any is kept
+        if (c == ',') continue;
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        if (!hex) break;
+        channel.conditionalAccess = channel.conditionalAccess || c != '0';
+    }
+    if (!readInt(fields[9], 0, 0xFFFF, "sid", channel.sid, error)) return false;
+    if (channel.sid == 0) {
+        error = {"sid", "0: the recorder refuses a channel without a service ID, and with it the whole file"};
+        return false;
+    }
+    return (count <= 10 || readInt(fields[10], 0, 0xFFFF, "nid", channel.nid, error)) &&
+           (count <= 11 || readInt(fields[11], 0, 0xFFFF, "tid", channel.tid, error)) &&
+           (count <= 12 || readInt(fields[12], 0, 0xFFFF, "rid", channel.rid, error));
+}
