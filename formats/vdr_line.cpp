@@ -75,7 +75,7 @@ struct PidList {
 bool readPids(std::string_view text, const PidList& list, const char* field, VdrChannel& channel, VdrLineError& error) {
     while (!text.empty()) {
         const std::string_view token = take(text, ',');
-        if (token.empty()) continue;  // the recorder skips empty pieces
+        if (trimmed(token).empty()) continue;  // the recorder skips empty pieces
         std::string_view rest = token;
         const std::string_view pidText = take(rest, '=');
         int pid = 0;
@@ -362,7 +362,8 @@ bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& erro
     int symbolRate = 0;
     int frequency = 0;
     if (!readInt(fields[1], INT32_MIN, INT32_MAX, "frequency", frequency, error) ||
-        !readPolarization(fields[2], channel, error) || !readSource(fields[3], channel, error) ||
+        !readSource(fields[3], channel, error) ||
+        (channel.sourceKind == 'S' && !readPolarization(fields[2], channel, error)) ||
         !readInt(fields[4], 0, 0xFFFF, "srate", symbolRate, error) || !readVideo(fields[5], channel, error))
         return false;
     channel.frequency = frequency;
