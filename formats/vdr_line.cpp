@@ -227,7 +227,7 @@ void appendVdrText(std::string& out, std::string_view text) {
 
 void vdrTextFromLine(std::string_view text, std::string& out) {
     out.assign(text);
-    for (char& c : out) c = c == '|' ? ':' : c;
+    for (char& c : out) c = c == '|' ? ':' : c == '\r' ? ' ' : c;  // a CR is a line end to most programs
 }
 
 bool vdrLanguageWritable(std::string_view language) {

@@ -82,7 +82,8 @@ struct VdrLineError {
 // would refuse or one a kvx list cannot hold.
 bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& error);
 
-// A text read from a line, '|' turned into ':', into out (replacing what it held).
+// A text read from a line, '|' turned into ':' and a CR into a blank as export writes it, into out
+// (replacing what it held).
 void vdrTextFromLine(std::string_view text, std::string& out);
 
 // What a name must become so that the recorder reads back what was written: ';' would start the

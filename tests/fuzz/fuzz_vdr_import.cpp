@@ -1,0 +1,61 @@
+// Imports arbitrary text as a channels.conf. Any text must be either refused with at least one
+// problem or accepted; what is accepted must export and import again to exactly the same records.
+//
+// The first byte chooses the context (bit 0: categories, bit 1: code page 1251, bit 2: only S19.2E);
+// the rest is the channels.conf.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "formats/vdr_format.h"
+
+namespace {
+
+const CategoryNames Categories = {"News", "0123", "Sport", "Same", "Same", "Новости", ""};
+
+void check(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "fuzz_vdr_import: %s\n", what);
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    FormatOptions options;
+    options.context = {(data[0] & 1) != 0 ? &Categories : nullptr, (data[0] & 2) != 0 ? 1251 : 0};
+    options.onlySource = (data[0] & 4) != 0;
+    options.source.tenthsEast = 192;
+    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    std::vector<ChannelRecord> records;
+    FormatReport report;
+    const bool accepted = importVdr(text, options, records, report);
+    check(accepted == report.problems.empty(), "the result disagrees with the problems");
+    if (!accepted) {
+        check(records.empty(), "a refused import left records");
+        for (const ImportProblem& problem : report.problems)
+            check(problem.line >= 1 && !problem.why.empty(), "a problem without line or reason");
+        return 0;
+    }
+
+    // Names the import added to the categories file are there when the list is written again.
+    CategoryNames names = Categories;
+    names.insert(names.end(), report.addedCategories.begin(), report.addedCategories.end());
+    FormatOptions again = options;
+    if (options.context.categories != nullptr) again.context.categories = &names;
+    std::string exported;
+    FormatReport exportReport;
+    check(exportVdr(records, again, exported, exportReport), "an import does not export");
+    std::vector<ChannelRecord> back;
+    FormatReport backReport;
+    check(importVdr(exported, again, back, backReport), "an export does not import");
+    check(back.size() == records.size(), "the number of records changed");
+    check(back.empty() || std::memcmp(back.data(), records.data(), records.size() * sizeof(ChannelRecord)) == 0,
+          "a record changed on the way through export and import");
+    return 0;
+}
