@@ -12,6 +12,16 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// The text between quotes, for messages.
+std::string quoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    out += text;
+    out += '"';
+    return out;
+}
+
 void appendInt(std::string& out, std::int64_t value) {
     char digits[24];
     out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
@@ -25,7 +35,7 @@ bool readInt(std::string_view text, std::int64_t minimum, std::int64_t maximum, 
     std::int64_t number = 0;
     const auto [after, code] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (text.empty() || code == std::errc::invalid_argument || after != text.data() + text.size()) {
-        error = {field, "\"" + std::string(text) + "\" is not a whole number"};
+        error = {field, quoted(text) + " is not a whole number"};
         return false;
     }
     if (code == std::errc::result_out_of_range || number < minimum || number > maximum) {
@@ -134,7 +144,7 @@ bool readVideo(std::string_view text, VdrChannel& channel, VdrLineError& error) 
 // "S19.2E", "S13E"; other kinds of source ("C", "T", "A", "I") are known only by their letter.
 bool readSource(std::string_view text, VdrChannel& channel, VdrLineError& error) {
     if (text.empty() || text.front() < 'A' || text.front() > 'Z') {
-        error = {"source", "\"" + std::string(text) + "\" is not a source (S19.2E for a satellite)"};
+        error = {"source", quoted(text) + " is not a source (S19.2E for a satellite)"};
         return false;
     }
     channel.sourceKind = text.front();
@@ -151,7 +161,7 @@ bool readSource(std::string_view text, VdrChannel& channel, VdrLineError& error)
     }
     ok = ok && rest.size() == 1 && (rest[0] == 'E' || rest[0] == 'W') && degrees * 10 + tenths <= 1800;
     if (!ok) {
-        error = {"source", "\"" + std::string(text) + "\" is not a satellite position like S19.2E"};
+        error = {"source", quoted(text) + " is not a satellite position like S19.2E"};
         return false;
     }
     channel.sourceTenthsEast = (degrees * 10 + tenths) * (rest[0] == 'E' ? 1 : -1);
@@ -166,7 +176,7 @@ bool readPolarization(std::string_view parameters, VdrChannel& channel, VdrLineE
             return true;
         }
     }
-    error = {"parameters", "\"" + std::string(parameters) + "\" gives no polarization (H, V, L or R)"};
+    error = {"parameters", quoted(parameters) + " gives no polarization (H, V, L or R)"};
     return false;
 }
 

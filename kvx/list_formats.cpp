@@ -41,18 +41,20 @@ std::string firstLine(const std::string& path) {
     const std::size_t got = std::fread(start, 1, sizeof start, file);
     std::fclose(file);
     std::string line(start, got);
+    line.erase(0, line.find_first_not_of("\r\n"));  // blank lines before the first are skipped, as the recorder does
     const std::size_t end = line.find_first_of("\r\n");
     if (end != std::string::npos) line.resize(end);
     return line;
 }
 
-// A channels.conf line: a group (":Name") or at least twelve fields apart by colons, with no NUL.
+// A channels.conf line: a group (":Name") or at least nine fields apart by colons (the recorder
+// still reads its old nine-field form), with no NUL.
 bool looksLikeVdr(std::string_view line) {
     if (line.find('\0') != std::string_view::npos) return false;
     if (!line.empty() && line.front() == ':') return true;
     std::size_t colons = 0;
     for (const char c : line) colons += c == ':';
-    return colons >= 11;
+    return colons >= 8;
 }
 
 bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, std::string& why) {
