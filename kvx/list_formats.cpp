@@ -73,7 +73,9 @@ bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, 
         NamedFile file{name, {}};
         std::string fileWhy;
         if (!readWholeFile(entry.path().string().c_str(), file.bytes, fileWhy)) {
-            why = name + ": " + fileWhy;
+            why = name;
+            why += ": ";
+            why += fileWhy;
             return false;
         }
         files.push_back(std::move(file));
@@ -121,7 +123,7 @@ bool saveSettingsFolder(const std::string& folder, const std::vector<NamedFile>&
     for (const NamedFile& file : files) {
         const std::string path = (fs::path(folder) / fs::path(file.name)).string();
         if (!saveWholeFile(path.c_str(), file.bytes, why)) {
-            why = file.name + ": " + why;
+            why.insert(0, file.name + ": ");
             return false;
         }
     }
@@ -140,7 +142,7 @@ bool appendCategoryNames(const std::string& path, const CategoryNames& names, in
         } else if (std::string converted; utf8ToCodePage(codePage, name, converted, why)) {
             text += converted;
         } else {
-            why = "category \"" + name + "\": " + why;
+            why.insert(0, "category \"" + name + "\": ");
             return false;
         }
         text += lineEnd;
