@@ -182,8 +182,8 @@ void addStream(ChannelRecord& record, std::uint8_t streamType, std::uint16_t pid
     entry.kind = kind;
 }
 
-// Every field Enigma2 carries, into a zeroed record.
-void fillRecord(Import& import, const Channel& channel, ChannelRecord& record) {
+// Every field Enigma2 carries but the texts, into a zeroed record: enough to match a base record.
+void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) {
     const Service& service = import.database.services[channel.service];
     const Transponder& transponder = import.database.transponders[service.transponder];
     record.frequency.set(storedFrequency(import, transponder.frequencyKhz));
@@ -202,12 +202,19 @@ void fillRecord(Import& import, const Channel& channel, ChannelRecord& record) {
     record.sid.set(service.sid);
     for (std::size_t i = 0; i < std::size(CachedPids); ++i) (record.*CachedPids[i].field).set(service.pids[i]);
     record.serviceType = recordServiceType(service.serviceType);
-    storeText(import, record.name, channel.name, *channel.nameFile, channel.nameLine, "name");
-    storeText(import, record.provider, service.provider, import.database.file, service.dataLine, "provider");
     addStream(record, streamTypeForVideoType(service.videoType), record.videoPid.get(), StreamKindVideo);
     addStream(record, MpegAudio, record.audioPid.get(), StreamKindAudio);
     addStream(record, PrivateData, record.ac3Pid.get(), StreamKindAc3);
     addStream(record, PrivateData, record.teletextPid.get(), StreamKindTeletext);
+}
+
+void storeName(Import& import, const Channel& channel, ChannelRecord& record) {
+    storeText(import, record.name, channel.name, *channel.nameFile, channel.nameLine, "name");
+}
+
+void storeProvider(Import& import, const Channel& channel, ChannelRecord& record) {
+    const Service& service = import.database.services[channel.service];
+    storeText(import, record.provider, service.provider, import.database.file, service.dataLine, "provider");
 }
 
 // The text export writes for a name or provider, compared with the text read (CR read as a space).
@@ -249,9 +256,8 @@ void applyToBase(Import& import, const Channel& channel, const ChannelRecord& fi
     if (videoTypeOf(record) != videoType) setVideoStreamType(record, record.videoPid.get(), videoType);
     for (const CachedPid& cached : CachedPids) record.*cached.field = filled.*cached.field;
     if (serviceTypeOf(record) != service.serviceType) record.serviceType = filled.serviceType;
-    if (!exportedTextIs(import, record.name, channel.name, false)) storeFieldText(record.name, fieldText(filled.name));
-    if (!exportedTextIs(import, record.provider, service.provider, true))
-        storeFieldText(record.provider, fieldText(filled.provider));
+    if (!exportedTextIs(import, record.name, channel.name, false)) storeName(import, channel, record);
+    if (!exportedTextIs(import, record.provider, service.provider, true)) storeProvider(import, channel, record);
 }
 
 bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string_view name) {
@@ -317,13 +323,16 @@ bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& option
     Import import{database, options, report, {}, {}, {}, {}};
     planChannels(import, entries);
     records.assign(import.channels.size(), ChannelRecord{});
-    for (std::size_t i = 0; i < records.size(); ++i) fillRecord(import, import.channels[i], records[i]);
+    for (std::size_t i = 0; i < records.size(); ++i) fillNumbers(import, import.channels[i], records[i]);
     if (!import.good) return false;
     std::vector<int> matches;
     if (!options.base.empty()) matches = matchByService(records, options.base);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const int marker = import.channels[i].marker;
-        if (!matches.empty() && matches[i] != NoMatch) {
+        if (matches.empty() || matches[i] == NoMatch) {
+            storeName(import, import.channels[i], records[i]);
+            storeProvider(import, import.channels[i], records[i]);
+        } else {
             const ChannelRecord filled = records[i];
             records[i] = options.base[matches[i]];
             applyToBase(import, import.channels[i], filled, records[i]);
