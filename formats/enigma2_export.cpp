@@ -25,7 +25,8 @@ std::uint32_t keep(SettingsPlan& plan, std::string_view text) {
 
 // The name and provider as the lines hold them, with a note for each change. False when a text is
 // not UTF-8 and no code page was given.
-bool planTexts(SettingsPlan& plan, int position, std::string& scratch, FormatReport& report) {
+bool planTexts(SettingsPlan& plan, int position, std::string& scratch, FormatReport& report,
+               Enigma2ExportSummary& summary) {
     const ChannelRecord& record = plan.records[position];
     PlannedChannel& channel = plan.channels[position];
     bool good = true;
@@ -35,6 +36,7 @@ bool planTexts(SettingsPlan& plan, int position, std::string& scratch, FormatRep
         good = false;
     } else {
         if (enigma2::replaceLineBreaks(scratch)) {
+            ++summary.changedTexts;
             report.notes.push_back(channelLabel(record, position) + ": line breaks in the name are written as spaces");
         }
         channel.name = keep(plan, scratch);
@@ -53,6 +55,7 @@ bool planTexts(SettingsPlan& plan, int position, std::string& scratch, FormatRep
     }
     const bool breaks = enigma2::replaceLineBreaks(scratch);
     if (enigma2::replaceProviderCommas(scratch) || breaks) {
+        ++summary.changedTexts;
         report.notes.push_back(channelLabel(record, position) + ": provider written as \"" + scratch +
                                "\" (Enigma2 provider names cannot hold ',' or line breaks)");
     }
@@ -157,7 +160,7 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
         channel.polarisation = enigma2::polarisationOf(record);
         channel.dvbNamespace = enigma2::dvbNamespace(plan.tenthsEast, channel.frequencyKhz, channel.polarisation,
                                                      plan.networkId, record.tid.get());
-        good = planTexts(plan, static_cast<int>(i), scratch, report) && good;
+        good = planTexts(plan, static_cast<int>(i), scratch, report, counts) && good;
     }
     if (!good) return false;
     planSharing(plan, report, counts);

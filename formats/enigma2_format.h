@@ -15,6 +15,7 @@ struct Enigma2ExportSummary {
     int sharedEntries = 0;       // channels written as another channel's lamedb entry
     int sharedTransponders = 0;  // channels whose transponder is written with another channel's tuning
     int radioMoved = 0;          // radio channels that come back after TV or data channels they preceded
+    int changedTexts = 0;        // names and providers lamedb holds with a character replaced
 };
 
 // The files of a settings folder, by name: lamedb, lamedb5, bouquets.tv, bouquets.radio and the user

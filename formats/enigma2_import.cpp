@@ -217,18 +217,22 @@ void storeProvider(Import& import, const Channel& channel, ChannelRecord& record
     storeText(import, record.provider, service.provider, import.database.file, service.dataLine, "provider");
 }
 
-// The text export writes for a name or provider, compared with the text read (CR read as a space).
+// True when the texts are the same, a CR in read being the space export writes for one.
+bool sameWritten(std::string_view written, std::string_view read) {
+    if (written.size() != read.size()) return false;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        if (written[i] != (read[i] == '\r' ? ' ' : read[i])) return false;
+    }
+    return true;
+}
+
+// The text export writes for a name or provider, compared with the text read.
 bool exportedTextIs(Import& import, const char (&field)[TextFieldSize], std::string_view text, bool provider) {
     if (!recordTextUtf8(field, import.options.context, import.scratch)) return false;
     replaceLineBreaks(import.scratch);
     if (provider) replaceProviderCommas(import.scratch);
     if (!provider && import.database.version == 5) replaceQuotes(import.scratch);
-    if (import.scratch.size() != text.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char read = text[i] == '\r' ? ' ' : text[i];
-        if (import.scratch[i] != read) return false;
-    }
-    return true;
+    return sameWritten(import.scratch, text);
 }
 
 void setVideoStreamType(ChannelRecord& record, std::uint16_t pid, int videoType) {
@@ -263,7 +267,7 @@ void applyToBase(Import& import, const Channel& channel, const ChannelRecord& fi
 bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string_view name) {
     if (category == 255) return name.empty();
     if (context.categories != nullptr && category < context.categories->size())
-        return (*context.categories)[category] == name;
+        return sameWritten((*context.categories)[category], name);
     char digits[4];
     const auto [end, error] = std::to_chars(digits, digits + sizeof digits, static_cast<int>(category));
     return error == std::errc() && std::string_view(digits, static_cast<std::size_t>(end - digits)) == name;
@@ -273,7 +277,9 @@ std::uint8_t markerCategory(Import& import, int marker) {
     if (marker < 0) return 255;
     Marker& entry = import.markers[marker];
     if (!entry.resolved) {
-        entry.category = categoryFromGroupName(entry.name, import.options.context, import.report);
+        std::string name(entry.name);
+        replaceLineBreaks(name);
+        entry.category = categoryFromGroupName(name, import.options.context, import.report);
         entry.resolved = true;
     }
     return entry.category;
