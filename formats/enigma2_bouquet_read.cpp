@@ -62,8 +62,7 @@ void readReference(BouquetReader& reader, const NamedFile& file, int line, std::
     std::int64_t flags = 0;
     if (count < 10 || !readDecimal(fields[0], 0, INT32_MAX, type) || !readDecimal(fields[1], 0, INT32_MAX, flags)) {
         reader.report.problems.push_back(
-            {line, file.name + ": reference",
-             "\"" + std::string(text.substr(0, 60)) + "\" is not TYPE:FLAGS and eight hex numbers"});
+            {line, file.name + ": reference", quoted(text.substr(0, 60)) + " is not TYPE:FLAGS and eight hex numbers"});
         reader.good = false;
         return;
     }
@@ -87,7 +86,7 @@ void readReference(BouquetReader& reader, const NamedFile& file, int line, std::
         if (!readHex(fields[2 + i], i == 4 ? 0xFFFFFFFF : 0xFFFF, numbers[i])) {
             reader.report.problems.push_back(
                 {line, file.name + ": " + Names[i],
-                 "\"" + std::string(fields[2 + i]) + "\" is not a hex number up to " + (i == 4 ? "FFFFFFFF" : "FFFF")});
+                 quoted(fields[2 + i]) + " is not a hex number up to " + (i == 4 ? "FFFFFFFF" : "FFFF")});
             reader.good = false;
             return;
         }

@@ -25,8 +25,13 @@ std::uint32_t keep(SettingsPlan& plan, std::string_view text) {
 
 // The name and provider as the lines hold them, with a note for each change. False when a text is
 // not UTF-8 and no code page was given.
+// Notes said about many channels, by kind.
+struct ChannelNotes {
+    enigma2::RepeatedNote texts, transponders, entries;
+};
+
 bool planTexts(SettingsPlan& plan, int position, std::string& scratch, FormatReport& report,
-               Enigma2ExportSummary& summary) {
+               Enigma2ExportSummary& summary, ChannelNotes& notes) {
     const ChannelRecord& record = plan.records[position];
     PlannedChannel& channel = plan.channels[position];
     bool good = true;
@@ -37,11 +42,13 @@ bool planTexts(SettingsPlan& plan, int position, std::string& scratch, FormatRep
     } else {
         if (enigma2::replaceLineBreaks(scratch)) {
             ++summary.changedTexts;
-            report.notes.push_back(channelLabel(record, position) + ": line breaks in the name are written as spaces");
+            if (enigma2::sayInFull(notes.texts))
+                report.notes.push_back(channelLabel(record, position) +
+                                       ": line breaks in the name are written as spaces");
         }
         channel.name = keep(plan, scratch);
         channel.nameLength = static_cast<std::uint32_t>(scratch.size());
-        if (enigma2::replaceQuotes(scratch)) {
+        if (enigma2::replaceQuotes(scratch) && enigma2::sayInFull(notes.texts)) {
             report.notes.push_back(channelLabel(record, position) +
                                    ": lamedb5 names cannot hold '\"': written there with ' instead");
         }
@@ -56,8 +63,9 @@ bool planTexts(SettingsPlan& plan, int position, std::string& scratch, FormatRep
     const bool breaks = enigma2::replaceLineBreaks(scratch);
     if (enigma2::replaceProviderCommas(scratch) || breaks) {
         ++summary.changedTexts;
-        report.notes.push_back(channelLabel(record, position) + ": provider written as \"" + scratch +
-                               "\" (Enigma2 provider names cannot hold ',' or line breaks)");
+        if (enigma2::sayInFull(notes.texts))
+            report.notes.push_back(channelLabel(record, position) + ": provider written as \"" + scratch +
+                                   "\" (Enigma2 provider names cannot hold ',' or line breaks)");
     }
     channel.provider = keep(plan, scratch);
     channel.providerLength = static_cast<std::uint32_t>(scratch.size());
@@ -88,7 +96,7 @@ bool sameKey(const KeyedPosition& a, const KeyedPosition& b) {
 }
 
 // Enigma2 keeps one transponder per namespace, TSID and ONID, and one service per those and the SID.
-void planSharing(SettingsPlan& plan, FormatReport& report, Enigma2ExportSummary& summary) {
+void planSharing(SettingsPlan& plan, FormatReport& report, Enigma2ExportSummary& summary, ChannelNotes& notes) {
     const std::vector<KeyedPosition> transponders = sortedKeys(plan, false);
     for (std::size_t i = 0; i < transponders.size(); ++i) {
         const bool first = i == 0 || !sameKey(transponders[i - 1], transponders[i]);
@@ -100,10 +108,11 @@ void planSharing(SettingsPlan& plan, FormatReport& report, Enigma2ExportSummary&
         if (mine.frequencyKhz != theirs.frequencyKhz || mine.symbolRate != theirs.symbolRate ||
             mine.polarisation != theirs.polarisation) {
             ++summary.sharedTransponders;
-            report.notes.push_back(channelLabel(plan.records[position], position) +
-                                   ": its TSID and namespace are those of the transponder of channel " +
-                                   std::to_string(owner + 1) +
-                                   ", which Enigma2 keeps once: written with that channel's tuning");
+            if (enigma2::sayInFull(notes.transponders))
+                report.notes.push_back(channelLabel(plan.records[position], position) +
+                                       ": its TSID and namespace are those of the transponder of channel " +
+                                       std::to_string(owner + 1) +
+                                       ", which Enigma2 keeps once: written with that channel's tuning");
         }
     }
     const std::vector<KeyedPosition> services = sortedKeys(plan, true);
@@ -114,9 +123,10 @@ void planSharing(SettingsPlan& plan, FormatReport& report, Enigma2ExportSummary&
         plan.channels[position].entry = owner;
         if (!first) {
             ++summary.sharedEntries;
-            report.notes.push_back(channelLabel(plan.records[position], position) +
-                                   " shares SID, TID and transponder with channel " + std::to_string(owner + 1) +
-                                   ": one lamedb entry, so import gives it that channel's fields");
+            if (enigma2::sayInFull(notes.entries))
+                report.notes.push_back(channelLabel(plan.records[position], position) +
+                                       " shares SID, TID and transponder with channel " + std::to_string(owner + 1) +
+                                       ": one lamedb entry, so import gives it that channel's fields");
         }
     }
 }
@@ -151,6 +161,7 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
     plan.texts.reserve(records.size() * 72);
     std::string scratch;
     scratch.reserve(128);
+    ChannelNotes notes;
     bool good = true;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ChannelRecord& record = records[i];
@@ -160,10 +171,13 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
         channel.polarisation = enigma2::polarisationOf(record);
         channel.dvbNamespace = enigma2::dvbNamespace(plan.tenthsEast, channel.frequencyKhz, channel.polarisation,
                                                      plan.networkId, record.tid.get());
-        good = planTexts(plan, static_cast<int>(i), scratch, report, counts) && good;
+        good = planTexts(plan, static_cast<int>(i), scratch, report, counts, notes) && good;
     }
+    enigma2::sayHowManyMore(notes.texts, "channels whose name or provider is written changed", report.notes);
     if (!good) return false;
-    planSharing(plan, report, counts);
+    planSharing(plan, report, counts, notes);
+    enigma2::sayHowManyMore(notes.transponders, "channels written with another channel's tuning", report.notes);
+    enigma2::sayHowManyMore(notes.entries, "channels that share another channel's lamedb entry", report.notes);
     noteRadioOrder(plan, report, counts);
     files.clear();
     files.push_back({"lamedb", {}});

@@ -40,6 +40,7 @@ struct Import {
     int roundedFrequencies = 0;
     int roundedSymbolRates = 0;
     int circular = 0;
+    RepeatedNote cuts;
     bool good = true;
 };
 
@@ -157,9 +158,10 @@ void storeText(Import& import, char (&field)[TextFieldSize], std::string_view te
     if (stored->size() > TextFieldSize - 1) {
         std::size_t cut = TextFieldSize - 1;
         while (codePage == 0 && cut > 0 && (static_cast<unsigned char>((*stored)[cut]) & 0xC0u) == 0x80u) --cut;
-        import.report.notes.push_back(file + ":" + std::to_string(line) + ": " + std::string(what) + " \"" +
-                                      std::string(text) + "\" is longer than the 29 bytes a record holds: cut to " +
-                                      std::to_string(cut) + " bytes");
+        if (sayInFull(import.cuts))
+            import.report.notes.push_back(file + ":" + std::to_string(line) + ": " + std::string(what) + " \"" +
+                                          std::string(text) + "\" is longer than the 29 bytes a record holds: cut to " +
+                                          std::to_string(cut) + " bytes");
         stored->resize(cut);
     }
     storeFieldText(field, *stored);
@@ -287,6 +289,7 @@ std::uint8_t markerCategory(Import& import, int marker) {
 
 void sayWhatIsMissing(Import& import, bool base) {
     FormatReport& report = import.report;
+    sayHowManyMore(import.cuts, "names or providers cut to 29 bytes", report.notes);
     report.notes.push_back(
         std::string("audio languages, teletext pages and the ECM PID are not in Enigma2's settings: ") +
         (base ? "kept from --base for the channels it matches, empty for the others" : "left empty"));
@@ -326,7 +329,7 @@ bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& option
     std::vector<BouquetEntry> entries;
     good = readBouquets(files, database, entries, report) && good;
     if (!good) return false;
-    Import import{database, options, report, {}, {}, {}, {}};
+    Import import{database, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
     planChannels(import, entries);
     records.assign(import.channels.size(), ChannelRecord{});
     for (std::size_t i = 0; i < records.size(); ++i) fillNumbers(import, import.channels[i], records[i]);

@@ -44,6 +44,7 @@ struct Reader {
     Database& database;
     FormatReport& report;
     LineReader lines;
+    RepeatedNote passedOver;
     bool good = true;
 
     void problem(int line, std::string_view field, std::string why) {
@@ -55,18 +56,17 @@ struct Reader {
 bool hexField(Reader& reader, std::string_view text, std::uint32_t maximum, std::string_view field,
               std::uint32_t& value) {
     if (readHex(text, maximum, value)) return true;
-    reader.problem(
-        reader.lines.number, field,
-        "\"" + std::string(text) + "\" is not a hex number up to " + (maximum > 0xFFFF ? "ffffffff" : "ffff"));
+    reader.problem(reader.lines.number, field,
+                   quoted(text) + " is not a hex number up to " + (maximum > 0xFFFF ? "ffffffff" : "ffff"));
     return false;
 }
 
 bool decimalField(Reader& reader, std::string_view text, std::int64_t minimum, std::int64_t maximum,
                   std::string_view field, std::int64_t& value) {
     if (readDecimal(text, minimum, maximum, value)) return true;
-    reader.problem(reader.lines.number, field,
-                   "\"" + std::string(text) + "\" is not a whole number from " + std::to_string(minimum) + " to " +
-                       std::to_string(maximum));
+    reader.problem(
+        reader.lines.number, field,
+        quoted(text) + " is not a whole number from " + std::to_string(minimum) + " to " + std::to_string(maximum));
     return false;
 }
 
@@ -74,7 +74,7 @@ bool decimalField(Reader& reader, std::string_view text, std::int64_t minimum, s
 bool readChannelKey(Reader& reader, std::string_view text, Transponder& transponder) {
     std::array<std::string_view, 3> fields;
     if (splitFields(text, ':', fields) < 3) {
-        reader.problem(reader.lines.number, "transponder", "\"" + std::string(text) + "\" is not namespace:tsid:onid");
+        reader.problem(reader.lines.number, "transponder", quoted(text) + " is not namespace:tsid:onid");
         return false;
     }
     std::uint32_t tsid = 0;
@@ -94,7 +94,7 @@ bool readSatellite(Reader& reader, std::string_view text, Transponder& transpond
     std::array<std::string_view, 5> fields;
     if (splitFields(text, ':', fields) < 5) {
         reader.problem(reader.lines.number, "tuning",
-                       "\"" + std::string(text) + "\" has fewer than frequency:symbol_rate:polarisation:fec:position");
+                       quoted(text) + " has fewer than frequency:symbol_rate:polarisation:fec:position");
         return false;
     }
     std::int64_t polarisation = 0;
@@ -111,9 +111,8 @@ bool readSatellite(Reader& reader, std::string_view text, Transponder& transpond
 // The tuning line: "s", "t", "c" or "a", a separator, and that kind's fields.
 bool readTuning(Reader& reader, std::string_view text, Transponder& transponder) {
     if (text.size() < 2 || (text[0] != 's' && text[0] != 't' && text[0] != 'c' && text[0] != 'a')) {
-        reader.problem(
-            reader.lines.number, "tuning",
-            "\"" + std::string(text.substr(0, 40)) + "\" is not satellite, cable, terrestrial or ATSC tuning");
+        reader.problem(reader.lines.number, "tuning",
+                       quoted(text.substr(0, 40)) + " is not satellite, cable, terrestrial or ATSC tuning");
         return false;
     }
     transponder.satellite = text[0] == 's';
@@ -127,7 +126,7 @@ bool readServiceKey(Reader& reader, std::string_view text, Service& service) {
     std::array<std::string_view, 6> fields;
     if (splitFields(text, ':', fields) < 6) {
         reader.problem(reader.lines.number, "service",
-                       "\"" + std::string(text.substr(0, 60)) + "\" is not sid:namespace:tsid:onid:type:number");
+                       quoted(text.substr(0, 60)) + " is not sid:namespace:tsid:onid:type:number");
         return false;
     }
     std::uint32_t sid = 0;
@@ -181,10 +180,12 @@ bool readServiceData(Reader& reader, std::string_view text, Service& service) {
     bool read = true;
     while (!text.empty()) {
         if (text.size() < 2 || text[1] != ':') {
-            reader.report.notes.push_back(reader.file.name + ":" + std::to_string(reader.lines.number) + ": \"" +
-                                          std::string(text.substr(0, 40)) +
-                                          "\" is not an entry (letter and ':'): the rest of the line is passed over, "
-                                          "as Enigma2 does");
+            if (sayInFull(reader.passedOver))
+                reader.report.notes.push_back(
+                    reader.file.name + ":" + std::to_string(reader.lines.number) + ": \"" +
+                    std::string(text.substr(0, 40)) +
+                    "\" is not an entry (letter and ':'): the rest of the line is passed over, "
+                    "as Enigma2 does");
             break;
         }
         const std::size_t comma = text.find(',');
@@ -360,7 +361,7 @@ void linkAndIndex(Reader& reader) {
 }  // namespace
 
 bool readLamedb(const NamedFile& file, Database& database, FormatReport& report) {
-    Reader reader{file, database, report, LineReader{file.bytes}};
+    Reader reader{file, database, report, LineReader{file.bytes}, {}, true};
     database.file = file.name;
     std::string_view header;
     reader.lines.next(header);
@@ -383,6 +384,7 @@ bool readLamedb(const NamedFile& file, Database& database, FormatReport& report)
         readVersion5(reader);
     else
         readVersion4(reader);
+    sayHowManyMore(reader.passedOver, "service lines whose data is passed over in part", report.notes);
     linkAndIndex(reader);
     return reader.good;
 }

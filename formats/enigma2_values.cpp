@@ -99,6 +99,19 @@ bool replaceProviderCommas(std::string& text) { return replaceAll(text, ',', ';'
 
 bool replaceQuotes(std::string& text) { return replaceAll(text, '"', '\''); }
 
+bool sayInFull(RepeatedNote& note) {
+    if (note.said < RepeatedNoteLimit) {
+        ++note.said;
+        return true;
+    }
+    ++note.more;
+    return false;
+}
+
+void sayHowManyMore(const RepeatedNote& note, std::string_view what, std::vector<std::string>& notes) {
+    if (note.more > 0) notes.push_back("... and " + std::to_string(note.more) + " more " + std::string(what));
+}
+
 void appendDecimal(std::string& out, std::int64_t value) {
     char digits[24];
     const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "channel/channel_record.h"
 
@@ -67,6 +68,20 @@ std::uint32_t dvbNamespace(int tenthsEast, std::int64_t frequencyKhz, int polari
 bool replaceLineBreaks(std::string& text);      // CR and LF end a line: spaces
 bool replaceProviderCommas(std::string& text);  // a comma ends the provider: semicolons
 bool replaceQuotes(std::string& text);          // a quote ends a version 5 name: apostrophes
+
+// A note said about many channels: the first few in full, then how many more, so that a list of
+// thousands of such channels says so in a dozen lines.
+struct RepeatedNote {
+    int said = 0;
+    int more = 0;
+};
+inline constexpr int RepeatedNoteLimit = 10;
+
+// True when the next note of this kind is to be said in full; else it is counted.
+bool sayInFull(RepeatedNote& note);
+
+// "... and N more channels that ..." when some were counted.
+void sayHowManyMore(const RepeatedNote& note, std::string_view what, std::vector<std::string>& notes);
 
 // Numbers appended without allocating beyond out's growth.
 void appendDecimal(std::string& out, std::int64_t value);
