@@ -1,6 +1,7 @@
 // A list as a settings folder: each channel's Enigma2 values and texts, the channels that end up in
 // one lamedb entry or on one transponder line, then the files.
 #include <algorithm>
+#include <tuple>
 
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
@@ -78,7 +79,10 @@ struct KeyedPosition {
     std::uint16_t tsid;
     std::uint16_t sid;
     int position;
-    auto operator<=>(const KeyedPosition&) const = default;
+    bool operator<(const KeyedPosition& other) const {
+        return std::tie(dvbNamespace, tsid, sid, position) <
+               std::tie(other.dvbNamespace, other.tsid, other.sid, other.position);
+    }
 };
 
 std::vector<KeyedPosition> sortedKeys(const SettingsPlan& plan, bool withSid) {

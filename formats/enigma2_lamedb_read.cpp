@@ -4,6 +4,7 @@
 // fields, cache entries kvx has no field for) are skipped.
 #include <algorithm>
 #include <charconv>
+#include <tuple>
 
 #include "formats/enigma2_read.h"
 
@@ -306,7 +307,13 @@ struct ChannelKey {
     std::uint16_t tsid;
     std::uint16_t onid;
     std::uint16_t sid;
-    auto operator<=>(const ChannelKey&) const = default;
+    bool operator<(const ChannelKey& other) const {
+        return std::tie(dvbNamespace, tsid, onid, sid) <
+               std::tie(other.dvbNamespace, other.tsid, other.onid, other.sid);
+    }
+    bool operator==(const ChannelKey& other) const {
+        return dvbNamespace == other.dvbNamespace && tsid == other.tsid && onid == other.onid && sid == other.sid;
+    }
 };
 
 ChannelKey keyOf(const Service& service) { return {service.dvbNamespace, service.tsid, service.onid, service.sid}; }

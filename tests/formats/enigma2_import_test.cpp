@@ -108,6 +108,7 @@ TEST(Enigma2Import, OnlyTheSourceAskedFor) {
         FormatReport report;
         ASSERT_TRUE(importEnigma2(folderFiles(boxFolder()), options, records, report));
         std::vector<std::string> names;
+        names.reserve(records.size());
         for (const ChannelRecord& record : records) names.emplace_back(fieldText(record.name));
         EXPECT_EQ(names, c.names);
         EXPECT_TRUE(hasNote(report, "other satellites than --source"));
