@@ -55,7 +55,7 @@ void appendMarker(std::string& out, int number, std::uint8_t category, const Fie
 
 std::string userBouquet(const SettingsPlan& plan, bool radio) {
     std::string out = radio ? "#NAME Channels (Radio)\n" : "#NAME Channels (TV)\n";
-    out.reserve(64 + plan.channels.size() * 48);
+    out.reserve(64 + plan.channels.size() * 96);  // a reference, and often a marker
     int markers = 0;
     int lastCategory = -1;  // no run yet: the first channel gets its marker too
     const int count = static_cast<int>(plan.channels.size());
