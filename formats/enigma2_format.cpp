@@ -1,15 +1,14 @@
 #include "formats/enigma2_format.h"
 
-bool exportEnigma2(std::span<const ChannelRecord>, const FormatOptions&, std::vector<NamedFile>&,
-                   FormatReport& report) {
-    report.problems.push_back({0, "", "not written yet"});
-    return false;
+namespace {
+
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-bool importEnigma2(std::span<const NamedFile>, const FormatOptions&, std::vector<ChannelRecord>&,
-                   FormatReport& report) {
-    report.problems.push_back({0, "", "not written yet"});
-    return false;
-}
+}  // namespace
 
-bool isEnigma2SettingsFile(std::string_view name) { return name == "lamedb"; }
+bool isEnigma2SettingsFile(std::string_view name) {
+    if (name == "lamedb" || name == "lamedb5" || name == "bouquets.tv" || name == "bouquets.radio") return true;
+    return name.rfind("userbouquet.", 0) == 0 && (endsWith(name, ".tv") || endsWith(name, ".radio"));
+}

@@ -9,11 +9,21 @@
 
 #include "formats/list_format.h"
 
-// The files of a settings folder, by name. Names and providers that had to change are noted with the
-// channel's position; so are channels that share one database entry. False, with problems, when a
-// text cannot be written (not UTF-8 without a code page).
+// What export had to merge or move, beyond its notes: a list with none of these comes back from
+// import as it went out.
+struct Enigma2ExportSummary {
+    int sharedEntries = 0;       // channels written as another channel's lamedb entry
+    int sharedTransponders = 0;  // channels whose transponder is written with another channel's tuning
+    int radioMoved = 0;          // radio channels that come back after TV or data channels they preceded
+    int changedTexts = 0;        // names and providers lamedb holds with a character replaced
+};
+
+// The files of a settings folder, by name: lamedb, lamedb5, bouquets.tv, bouquets.radio and the user
+// bouquets userbouquet.kvx.tv and userbouquet.kvx.radio. Names and providers that had to change are
+// noted with the channel's position; so are channels that share one database entry. False, with
+// problems, when a text cannot be written (not UTF-8 without a code page).
 bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& options, std::vector<NamedFile>& files,
-                   FormatReport& report);
+                   FormatReport& report, Enigma2ExportSummary* summary = nullptr);
 
 // Reads the satellite services of the folder's files (lamedb, else lamedb5; the bouquets for the
 // order) into records. False, with a problem for each bad line, its column naming the file first

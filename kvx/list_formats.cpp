@@ -67,9 +67,11 @@ bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, 
         why = "Cannot read the settings folder: " + error.message();
         return false;
     }
+    // lamedb5 is read only where there is no lamedb: no need to load its bytes otherwise.
+    const bool lamedb = fs::is_regular_file(folder / "lamedb", error);
     for (const fs::directory_entry& entry : entries) {
         const std::string name = entry.path().filename().string();
-        if (!isEnigma2SettingsFile(name)) continue;
+        if (!isEnigma2SettingsFile(name) || (lamedb && name == "lamedb5")) continue;
         NamedFile file{name, {}};
         std::string fileWhy;
         if (!readWholeFile(entry.path().string().c_str(), file.bytes, fileWhy)) {

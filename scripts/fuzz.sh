@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the fuzzers for a bounded time in total, each starting from its committed seed corpus: two
-# thirds of the time to the channel file fuzzer, the rest shared by the CSV and channels.conf import
-# fuzzers.
+# Runs the fuzzers for a bounded time in total, each starting from its committed seed corpus: half
+# the time to the channel file fuzzer, the rest shared by the import fuzzers (CSV, channels.conf,
+# settings folder).
 set -euo pipefail
 build=${1:?usage: fuzz.sh NATIVE_BUILD_DIR SECONDS}
 seconds=${2:-60}
@@ -9,12 +9,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-channel_seconds=$((seconds * 2 / 3))
+channel_seconds=$((seconds / 2))
 [ "$channel_seconds" -ge 1 ] || channel_seconds=1
-import_seconds=$(((seconds - channel_seconds) / 2))
+import_seconds=$(((seconds - channel_seconds) / 3))
 [ "$import_seconds" -ge 1 ] || import_seconds=1
-vdr_seconds=$((seconds - channel_seconds - import_seconds))
-[ "$vdr_seconds" -ge 1 ] || vdr_seconds=1
 
 # Usage: run NAME SECONDS CORPUS
 run() {
@@ -38,5 +36,6 @@ run() {
 
 run fuzz_channel "$channel_seconds" "$root/tests/fuzz/corpus"
 run fuzz_kvx_import "$import_seconds" "$root/tests/fuzz/corpus_kvx_import"
-run fuzz_vdr_import "$vdr_seconds" "$root/tests/fuzz/corpus_vdr_import"
+run fuzz_vdr_import "$import_seconds" "$root/tests/fuzz/corpus_vdr_import"
+run fuzz_enigma2_import "$import_seconds" "$root/tests/fuzz/corpus_enigma2_import"
 echo "fuzz: no finding"

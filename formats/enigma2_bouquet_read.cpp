@@ -1,0 +1,167 @@
+// The bouquets as Enigma2 loads them: bouquets.tv and bouquets.radio name user bouquets by
+// "FROM BOUQUET"; a user bouquet holds "#SERVICE" lines, each perhaps followed by "#DESCRIPTION".
+// Services are found in lamedb by SID, TSID, ONID and namespace (not by the type a bouquet gives
+// them: bouquets often say TV for an HD service).
+#include <algorithm>
+
+#include "formats/enigma2_read.h"
+
+namespace enigma2 {
+
+namespace {
+
+constexpr int FlagDirectory = 7;  // is a directory, must or can be descended into
+constexpr int FlagMarker = 64;
+constexpr int FlagGroup = 128;  // alternatives: one channel from several services
+
+struct BouquetReader {
+    std::span<const NamedFile> files;
+    const Database& database;
+    std::vector<BouquetEntry>& entries;
+    FormatReport& report;
+    std::vector<bool> read;  // by position in files
+    int streams = 0;         // entries that are not DVB services or markers
+    int missing = 0;         // services lamedb lacks
+    bool good = true;
+};
+
+int fileNamed(const BouquetReader& reader, std::string_view name) {
+    for (std::size_t i = 0; i < reader.files.size(); ++i) {
+        if (reader.files[i].name == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void readBouquet(BouquetReader& reader, int position);
+
+// "... FROM BOUQUET "name" ORDER BY bouquet": the user bouquet named, read in its place.
+void readNamedBouquet(BouquetReader& reader, std::string_view path, const NamedFile& from, int line) {
+    constexpr std::string_view From = "FROM BOUQUET \"";
+    const std::size_t start = path.find(From);
+    const std::size_t end = start == std::string_view::npos ? start : path.find('"', start + From.size());
+    if (end == std::string_view::npos) {
+        reader.report.notes.push_back(from.name + ":" + std::to_string(line) + ": \"" + std::string(path) +
+                                      "\" names no bouquet file: passed over");
+        return;
+    }
+    const std::string_view name = path.substr(start + From.size(), end - start - From.size());
+    const int position = fileNamed(reader, name);
+    if (position < 0) {
+        reader.report.notes.push_back(from.name + ":" + std::to_string(line) + ": " + std::string(name) +
+                                      " is not in the folder: passed over");
+        return;
+    }
+    readBouquet(reader, position);
+}
+
+// "TYPE:FLAGS:D0:...:D7:PATH[:NAME]".
+void readReference(BouquetReader& reader, const NamedFile& file, int line, std::string_view text) {
+    std::array<std::string_view, 12> fields{};
+    const std::size_t count = splitFields(text, ':', fields);
+    std::int64_t type = 0;
+    std::int64_t flags = 0;
+    if (count < 10 || !readDecimal(fields[0], 0, INT32_MAX, type) || !readDecimal(fields[1], 0, INT32_MAX, flags)) {
+        reader.report.problems.push_back(
+            {line, file.name + ": reference", quoted(text.substr(0, 60)) + " is not TYPE:FLAGS and eight hex numbers"});
+        reader.good = false;
+        return;
+    }
+    const std::string_view path = count > 10 ? fields[10] : std::string_view{};
+    if (type == 1 && (flags & FlagDirectory) != 0 && (flags & FlagGroup) == 0) {
+        readNamedBouquet(reader, path, file, line);
+        return;
+    }
+    if (type == 1 && (flags & FlagMarker) != 0) {
+        reader.entries.push_back({-1, count > 11 ? fields[11] : std::string_view{}, false, &file.name, line});
+        return;
+    }
+    if (type != 1 || flags != 0 || !path.empty()) {
+        ++reader.streams;
+        reader.entries.push_back({-2, {}, false, &file.name, line});  // keeps its description off the next entry
+        return;
+    }
+    static constexpr const char* Names[] = {"service type", "SID", "TSID", "ONID", "namespace"};
+    std::uint32_t numbers[5] = {};
+    for (int i = 0; i < 5; ++i) {
+        if (!readHex(fields[2 + i], i == 4 ? 0xFFFFFFFF : 0xFFFF, numbers[i])) {
+            reader.report.problems.push_back(
+                {line, file.name + ": " + Names[i],
+                 quoted(fields[2 + i]) + " is not a hex number up to " + (i == 4 ? "FFFFFFFF" : "FFFF")});
+            reader.good = false;
+            return;
+        }
+    }
+    const int service = findService(reader.database, numbers[4], static_cast<std::uint16_t>(numbers[2]),
+                                    static_cast<std::uint16_t>(numbers[3]), static_cast<std::uint16_t>(numbers[1]));
+    if (service < 0) ++reader.missing;
+    reader.entries.push_back({service < 0 ? -2 : service, {}, false, &file.name, line});
+}
+
+void readBouquet(BouquetReader& reader, int position) {
+    if (reader.read[position]) return;  // a bouquet named twice, or naming itself
+    reader.read[position] = true;
+    const NamedFile& file = reader.files[position];
+    LineReader lines{file.bytes};
+    std::string_view line;
+    bool description = false;  // a #DESCRIPTION belongs to the #SERVICE line just before it
+    while (lines.next(line)) {
+        if (line.rfind("#SERVICE", 0) == 0) {
+            const std::size_t skip = line.size() > 8 && line[8] == ':' ? 10 : 9;
+            const std::size_t before = reader.entries.size();
+            readReference(reader, file, lines.number, line.size() > skip ? line.substr(skip) : std::string_view{});
+            description = reader.entries.size() == before + 1;
+        } else if (description && line.rfind("#DESCRIPTION", 0) == 0) {
+            const std::size_t skip = line.size() > 12 && line[12] == ':' ? 14 : 13;
+            BouquetEntry& entry = reader.entries.back();
+            entry.name = line.size() > skip ? line.substr(skip) : std::string_view{};
+            entry.renamed = entry.service >= 0;
+            description = false;
+        }
+    }
+}
+
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+}  // namespace
+
+bool readBouquets(std::span<const NamedFile> files, const Database& database, std::vector<BouquetEntry>& entries,
+                  FormatReport& report) {
+    BouquetReader reader{files, database, entries, report, std::vector<bool>(files.size(), false)};
+    entries.reserve(database.services.size() + 64);
+    for (const std::string_view list : {"bouquets.tv", "bouquets.radio"}) {
+        const int position = fileNamed(reader, list);
+        if (position >= 0) readBouquet(reader, position);
+    }
+    // User bouquets no list names: Enigma2 adds them to its lists, so they are read too, TV first.
+    std::vector<int> unnamed;
+    for (const std::string_view kind : {".tv", ".radio"}) {
+        const std::size_t first = unnamed.size();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (!reader.read[i] && files[i].name.rfind("userbouquet.", 0) == 0 && endsWith(files[i].name, kind))
+                unnamed.push_back(static_cast<int>(i));
+        }
+        std::sort(unnamed.begin() + static_cast<std::ptrdiff_t>(first), unnamed.end(),
+                  [&](int a, int b) { return files[a].name < files[b].name; });
+    }
+    for (const int position : unnamed) {
+        report.notes.push_back(files[position].name + " is named by neither bouquets.tv nor bouquets.radio: " +
+                               "its channels follow the named bouquets'");
+        readBouquet(reader, position);
+    }
+    // Entries that stood only to hold a description back from the next entry go now.
+    std::erase_if(entries, [](const BouquetEntry& entry) { return entry.service == -2; });
+    if (reader.streams > 0) {
+        report.notes.push_back(
+            std::to_string(reader.streams) +
+            " bouquet entries are streams or other kinds of entry, not satellite services: left out");
+    }
+    if (reader.missing > 0) {
+        report.notes.push_back(std::to_string(reader.missing) + " bouquet entries name services " + database.file +
+                               " does not hold: left out");
+    }
+    return reader.good;
+}
+
+}  // namespace enigma2

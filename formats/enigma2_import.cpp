@@ -1,0 +1,355 @@
+// A settings folder as a list: the bouquets' services in their order (TV bouquets, then radio),
+// then the satellite services of lamedb no bouquet lists. Each channel starts from a zeroed record,
+// or with --base from the record it matches, where only what Enigma2 carries is written over and a
+// value equal to what export writes for the record leaves its bytes untouched.
+#include <bitset>
+#include <charconv>
+
+#include "form/form_text.h"
+#include "formats/enigma2_format.h"
+#include "formats/enigma2_read.h"
+#include "kvx/channel_match.h"
+#include "kvx/code_page.h"
+
+namespace {
+
+using namespace enigma2;
+
+struct Channel {
+    int service;
+    std::string_view name;  // the bouquet's name for it, else lamedb's
+    const std::string* nameFile;
+    int nameLine;
+    int marker;  // into Import::markers; -1 before any marker of its bouquet
+};
+
+struct Marker {
+    std::string_view name;
+    bool resolved;
+    std::uint8_t category;
+};
+
+struct Import {
+    const Database& database;
+    const FormatOptions& options;
+    FormatReport& report;
+    std::vector<Channel> channels;
+    std::vector<Marker> markers;
+    std::string scratch;
+    std::string converted;
+    int roundedFrequencies = 0;
+    int roundedSymbolRates = 0;
+    int circular = 0;
+    RepeatedNote cuts;
+    bool good = true;
+};
+
+constexpr std::uint8_t StreamKindVideo = 1, StreamKindAudio = 2, StreamKindAc3 = 3;
+constexpr std::uint8_t MpegAudio = 0x04, PrivateData = 0x06;
+
+void problem(Import& import, const std::string& file, int line, std::string_view field, std::string why) {
+    import.report.problems.push_back({line, file + ": " + std::string(field), std::move(why)});
+    import.good = false;
+}
+
+// The services that can become channels: on a satellite transponder, and on the position asked for.
+std::vector<bool> usableServices(Import& import) {
+    const Database& database = import.database;
+    std::vector<bool> usable(database.services.size(), false);
+    int noTransponder = 0, notSatellite = 0, elsewhere = 0;
+    std::bitset<3600> positions;
+    const int wanted = circlePosition(import.options.source.tenthsEast);
+    for (std::size_t i = 0; i < usable.size(); ++i) {
+        const Service& service = database.services[i];
+        if (service.transponder < 0) {
+            ++noTransponder;
+            continue;
+        }
+        const Transponder& transponder = database.transponders[service.transponder];
+        if (!transponder.satellite) {
+            ++notSatellite;
+        } else if (import.options.onlySource && transponder.position != wanted) {
+            ++elsewhere;
+        } else {
+            usable[i] = true;
+            positions.set(static_cast<std::size_t>(transponder.position));
+        }
+    }
+    FormatReport& report = import.report;
+    if (noTransponder > 0) {
+        report.notes.push_back(std::to_string(noTransponder) + " services of " + database.file +
+                               " have no transponder there: left out");
+    }
+    if (notSatellite > 0) {
+        report.notes.push_back(std::to_string(notSatellite) +
+                               " services on cable, terrestrial or ATSC transponders: left out");
+    }
+    if (elsewhere > 0) {
+        report.notes.push_back(std::to_string(elsewhere) + " services on other satellites than --source: left out");
+    }
+    if (positions.count() > 1) {
+        report.notes.push_back("the services are on " + std::to_string(positions.count()) +
+                               " satellites, all read into one list: --source picks one");
+    }
+    return usable;
+}
+
+// The bouquets' entries, then the services no bouquet lists, as channels.
+void planChannels(Import& import, const std::vector<BouquetEntry>& entries) {
+    const Database& database = import.database;
+    const std::vector<bool> usable = usableServices(import);
+    std::vector<bool> listed(database.services.size(), false);
+    import.channels.reserve(entries.size() + database.services.size());
+    int marker = -1;
+    const std::string* bouquet = nullptr;
+    for (const BouquetEntry& entry : entries) {
+        if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
+        bouquet = entry.file;
+        if (entry.service < 0) {
+            import.markers.push_back({entry.name, false, 255});
+            marker = static_cast<int>(import.markers.size()) - 1;
+            continue;
+        }
+        if (!usable[entry.service]) continue;
+        listed[entry.service] = true;
+        const Service& service = database.services[entry.service];
+        if (entry.renamed)
+            import.channels.push_back({entry.service, entry.name, entry.file, entry.line, marker});
+        else
+            import.channels.push_back({entry.service, service.name, &database.file, service.nameLine, marker});
+    }
+    int unlisted = 0;
+    for (std::size_t i = 0; i < database.services.size(); ++i) {
+        if (!usable[i] || listed[i]) continue;
+        const Service& service = database.services[i];
+        import.channels.push_back({static_cast<int>(i), service.name, &database.file, service.nameLine, -1});
+        ++unlisted;
+    }
+    if (unlisted > 0 && !entries.empty()) {
+        import.report.notes.push_back(std::to_string(unlisted) + " services of " + database.file +
+                                      " are in no bouquet: they follow the bouquets' channels, in " + database.file +
+                                      "'s order");
+    }
+}
+
+// A name or provider as the record holds it: CR as a space (as export writes it), in the code page
+// when one is given, else UTF-8; at most 29 bytes, cut at a character's start, with a note.
+void storeText(Import& import, char (&field)[TextFieldSize], std::string_view text, const std::string& file, int line,
+               std::string_view what) {
+    import.scratch.assign(text);
+    replaceLineBreaks(import.scratch);
+    if (import.scratch.find('\0') != std::string::npos) {
+        problem(import, file, line, what, "holds a NUL byte");
+        return;
+    }
+    std::string* stored = &import.scratch;
+    const int codePage = import.options.context.codePage;
+    if (codePage != 0) {
+        std::string why;
+        if (!utf8ToCodePage(codePage, import.scratch, import.converted, why)) {
+            problem(import, file, line, what, "\"" + import.scratch + "\": " + why);
+            return;
+        }
+        stored = &import.converted;
+    } else if (!isUtf8(import.scratch)) {
+        problem(import, file, line, what, "not UTF-8 (give --codepage for a list in an 8-bit code page)");
+        return;
+    }
+    if (stored->size() > TextFieldSize - 1) {
+        std::size_t cut = TextFieldSize - 1;
+        while (codePage == 0 && cut > 0 && (static_cast<unsigned char>((*stored)[cut]) & 0xC0u) == 0x80u) --cut;
+        if (sayInFull(import.cuts))
+            import.report.notes.push_back(file + ":" + std::to_string(line) + ": " + std::string(what) + " \"" +
+                                          std::string(text) + "\" is longer than the 29 bytes a record holds: cut to " +
+                                          std::to_string(cut) + " bytes");
+        stored->resize(cut);
+    }
+    storeFieldText(field, *stored);
+}
+
+// Lists hold MHz, or kHz where the value is above 100000.
+std::int32_t storedFrequency(Import& import, std::int64_t khz) {
+    const std::int64_t mhz = khz / 1000;
+    if (khz % 1000 == 0 && mhz <= 100000 && mhz >= -100000) return static_cast<std::int32_t>(mhz);
+    if (khz > 100000 || khz < -100000) return static_cast<std::int32_t>(khz);
+    ++import.roundedFrequencies;
+    return static_cast<std::int32_t>((khz + (khz < 0 ? -500 : 500)) / 1000);
+}
+
+void addStream(ChannelRecord& record, std::uint8_t streamType, std::uint16_t pid, std::uint8_t kind) {
+    if (pid == 0) return;
+    StreamEntry& entry = record.streams[record.streamCount++];
+    entry.streamType = streamType;
+    entry.pid.set(pid);
+    entry.kind = kind;
+}
+
+// Every field Enigma2 carries but the texts, into a zeroed record: enough to match a base record.
+void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) {
+    const Service& service = import.database.services[channel.service];
+    const Transponder& transponder = import.database.transponders[service.transponder];
+    record.frequency.set(storedFrequency(import, transponder.frequencyKhz));
+    const std::int64_t ksymbols = (transponder.symbolRate + 500) / 1000;
+    if (ksymbols > 0xFFFF) {
+        problem(import, import.database.file, transponder.line, "symbol rate",
+                std::to_string(transponder.symbolRate) + " symbols/s is more than the 65535 ksym/s a list holds");
+    }
+    if (transponder.symbolRate % 1000 != 0) ++import.roundedSymbolRates;
+    record.symbolRate.set(static_cast<std::uint16_t>(ksymbols));
+    const int polarisation = transponder.polarisation;
+    if (polarisation == PolarisationLeft || polarisation == PolarisationRight) ++import.circular;
+    const bool vertical = polarisation == PolarisationVertical || polarisation == PolarisationRight;
+    record.polarity.set(vertical ? PolarityVertical : PolarityHorizontal);
+    record.tid.set(service.tsid);
+    record.sid.set(service.sid);
+    for (std::size_t i = 0; i < std::size(CachedPids); ++i) (record.*CachedPids[i].field).set(service.pids[i]);
+    record.serviceType = recordServiceType(service.serviceType);
+    addStream(record, streamTypeForVideoType(service.videoType), record.videoPid.get(), StreamKindVideo);
+    addStream(record, MpegAudio, record.audioPid.get(), StreamKindAudio);
+    addStream(record, PrivateData, record.ac3Pid.get(), StreamKindAc3);
+    addStream(record, PrivateData, record.teletextPid.get(), StreamKindTeletext);
+}
+
+void storeName(Import& import, const Channel& channel, ChannelRecord& record) {
+    storeText(import, record.name, channel.name, *channel.nameFile, channel.nameLine, "name");
+}
+
+void storeProvider(Import& import, const Channel& channel, ChannelRecord& record) {
+    const Service& service = import.database.services[channel.service];
+    storeText(import, record.provider, service.provider, import.database.file, service.dataLine, "provider");
+}
+
+// True when the texts are the same, a CR in read being the space export writes for one.
+bool sameWritten(std::string_view written, std::string_view read) {
+    if (written.size() != read.size()) return false;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        if (written[i] != (read[i] == '\r' ? ' ' : read[i])) return false;
+    }
+    return true;
+}
+
+// The text export writes for a name or provider, compared with the text read.
+bool exportedTextIs(Import& import, const char (&field)[TextFieldSize], std::string_view text, bool provider) {
+    if (!recordTextUtf8(field, import.options.context, import.scratch)) return false;
+    replaceLineBreaks(import.scratch);
+    if (provider) replaceProviderCommas(import.scratch);
+    if (!provider && import.database.version == 5) replaceQuotes(import.scratch);
+    return sameWritten(import.scratch, text);
+}
+
+void setVideoStreamType(ChannelRecord& record, std::uint16_t pid, int videoType) {
+    for (int i = 0; i < shownStreamCount(record); ++i) {
+        StreamEntry& entry = record.streams[i];
+        if (entry.kind == StreamKindVideo && entry.pid.get() == pid) {
+            entry.streamType = streamTypeForVideoType(videoType);
+            return;
+        }
+    }
+}
+
+// The base record with each field Enigma2 carries taken from filled where it differs from what
+// export writes for the base.
+void applyToBase(Import& import, const Channel& channel, const ChannelRecord& filled, ChannelRecord& record) {
+    const Service& service = import.database.services[channel.service];
+    const Transponder& transponder = import.database.transponders[service.transponder];
+    if (frequencyKhz(record) != transponder.frequencyKhz) record.frequency = filled.frequency;
+    if (static_cast<std::int64_t>(record.symbolRate.get()) * 1000 != transponder.symbolRate)
+        record.symbolRate = filled.symbolRate;
+    if (polarisationOf(record) != transponder.polarisation) record.polarity = filled.polarity;
+    record.tid = filled.tid;
+    record.sid = filled.sid;
+    const int videoType = service.videoType == 0 ? -1 : service.videoType;
+    if (videoTypeOf(record) != videoType) setVideoStreamType(record, record.videoPid.get(), videoType);
+    for (const CachedPid& cached : CachedPids) record.*cached.field = filled.*cached.field;
+    if (serviceTypeOf(record) != service.serviceType) record.serviceType = filled.serviceType;
+    if (!exportedTextIs(import, record.name, channel.name, false)) storeName(import, channel, record);
+    if (!exportedTextIs(import, record.provider, service.provider, true)) storeProvider(import, channel, record);
+}
+
+bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string_view name) {
+    if (category == 255) return name.empty();
+    if (context.categories != nullptr && category < context.categories->size())
+        return sameWritten((*context.categories)[category], name);
+    char digits[4];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, static_cast<int>(category));
+    return error == std::errc() && std::string_view(digits, static_cast<std::size_t>(end - digits)) == name;
+}
+
+std::uint8_t markerCategory(Import& import, int marker) {
+    if (marker < 0) return 255;
+    Marker& entry = import.markers[marker];
+    if (!entry.resolved) {
+        std::string name(entry.name);
+        replaceLineBreaks(name);
+        entry.category = categoryFromGroupName(name, import.options.context, import.report);
+        entry.resolved = true;
+    }
+    return entry.category;
+}
+
+void sayWhatIsMissing(Import& import, bool base) {
+    FormatReport& report = import.report;
+    sayHowManyMore(import.cuts, "names or providers cut to 29 bytes", report.notes);
+    report.notes.push_back(
+        std::string("audio languages, teletext pages and the ECM PID are not in Enigma2's settings: ") +
+        (base ? "kept from --base for the channels it matches, empty for the others" : "left empty"));
+    if (import.roundedFrequencies > 0) {
+        report.notes.push_back(std::to_string(import.roundedFrequencies) +
+                               " frequencies below 100000 kHz that are not whole MHz: rounded to MHz");
+    }
+    if (import.roundedSymbolRates > 0) {
+        report.notes.push_back(std::to_string(import.roundedSymbolRates) +
+                               " symbol rates that are not whole ksym/s: rounded");
+    }
+    if (import.circular > 0) {
+        report.notes.push_back(std::to_string(import.circular) +
+                               " channels on circular polarisation: left as H, right as V");
+    }
+}
+
+const NamedFile* fileNamed(std::span<const NamedFile> files, std::string_view name) {
+    for (const NamedFile& file : files) {
+        if (file.name == name) return &file;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
+                   FormatReport& report) {
+    const NamedFile* lamedb = fileNamed(files, "lamedb");
+    if (lamedb == nullptr) lamedb = fileNamed(files, "lamedb5");
+    if (lamedb == nullptr) {
+        report.problems.push_back({0, "lamedb", "the settings folder holds neither lamedb nor lamedb5"});
+        return false;
+    }
+    Database database;
+    bool good = readLamedb(*lamedb, database, report);
+    std::vector<BouquetEntry> entries;
+    good = readBouquets(files, database, entries, report) && good;
+    if (!good) return false;
+    Import import{database, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
+    planChannels(import, entries);
+    records.assign(import.channels.size(), ChannelRecord{});
+    for (std::size_t i = 0; i < records.size(); ++i) fillNumbers(import, import.channels[i], records[i]);
+    if (!import.good) return false;
+    std::vector<int> matches;
+    if (!options.base.empty()) matches = matchByService(records, options.base);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const int marker = import.channels[i].marker;
+        if (matches.empty() || matches[i] == NoMatch) {
+            storeName(import, import.channels[i], records[i]);
+            storeProvider(import, import.channels[i], records[i]);
+        } else {
+            const ChannelRecord filled = records[i];
+            records[i] = options.base[matches[i]];
+            applyToBase(import, import.channels[i], filled, records[i]);
+            const std::string_view group = marker < 0 ? std::string_view{} : import.markers[marker].name;
+            if (groupNameIs(records[i].category, options.context, group)) continue;
+        }
+        records[i].category = markerCategory(import, marker);
+    }
+    sayWhatIsMissing(import, !options.base.empty());
+    return import.good;
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The settings folder's files read into tables that point into the files' bytes: lamedb's
+// transponders and services, indexed once by key, and the bouquets' entries in order.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/enigma2_values.h"
+#include "formats/list_format.h"
+
+namespace enigma2 {
+
+struct Transponder {
+    std::uint32_t dvbNamespace;
+    std::uint16_t tsid;
+    std::uint16_t onid;
+    bool satellite;  // cable, terrestrial and ATSC transponders are kept only to be counted
+    std::int64_t frequencyKhz;
+    std::int64_t symbolRate;  // symbols per second
+    int polarisation;         // 0 to 3
+    int position;             // 0 to 3599 tenths of a degree east
+    int line;                 // of the tuning, for messages
+};
+
+struct Service {
+    std::uint32_t dvbNamespace;
+    std::uint16_t tsid;
+    std::uint16_t onid;
+    std::uint16_t sid;
+    int serviceType;
+    std::string_view name;
+    std::string_view provider;
+    std::array<std::uint16_t, std::size(CachedPids)> pids;  // as CachedPids; 0 where lamedb has none
+    int videoType;                                          // -1 where lamedb has none
+    int nameLine;                                           // of the name, and of the p: and c: data
+    int dataLine;
+    int transponder;  // into Database::transponders; -1 where lamedb has no transponder for it
+};
+
+struct Database {
+    std::string file;  // "lamedb" or "lamedb5", for messages
+    int version = 4;
+    std::vector<Transponder> transponders;
+    std::vector<Service> services;  // the first of each key only
+    std::vector<int> index;         // services by key (namespace, TSID, ONID, SID)
+};
+
+// Reads a lamedb of version 4 or 5 (the header says which, whatever the file's name). False, with a
+// problem for each bad line; the tables then hold what was read.
+bool readLamedb(const NamedFile& file, Database& database, FormatReport& report);
+
+// The service with that key, or -1.
+int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,
+                std::uint16_t sid);
+
+// One entry of a bouquet: a service of the database, or a marker.
+struct BouquetEntry {
+    int service;            // into Database::services; -1 for a marker
+    std::string_view name;  // a marker's name; a service's name as the bouquet renames it
+    bool renamed;           // a service with its own #DESCRIPTION
+    const std::string* file;
+    int line;
+};
+
+// The entries of bouquets.tv's user bouquets, then bouquets.radio's, then those of user bouquets
+// neither names (with a note). Entries for services lamedb lacks, streams and other kinds of
+// entries are left out and counted in notes. False, with problems, for a bad service reference.
+bool readBouquets(std::span<const NamedFile> files, const Database& database, std::vector<BouquetEntry>& entries,
+                  FormatReport& report);
+
+// Text helpers the readers share.
+struct LineReader {
+    std::string_view text;
+    std::size_t at = 0;
+    int number = 0;
+    bool next(std::string_view& line);  // without its LF and a CR before it
+};
+
+template <std::size_t N>
+std::size_t splitFields(std::string_view text, char separator, std::array<std::string_view, N>& fields) {
+    std::size_t count = 0;
+    while (count < N) {
+        const std::size_t end = text.find(separator);
+        fields[count++] = text.substr(0, end);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return count;
+}
+
+// Text in quotes, for messages.
+inline std::string quoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    out += text;
+    out += '"';
+    return out;
+}
+
+bool readHex(std::string_view text, std::uint32_t maximum, std::uint32_t& value);
+bool readDecimal(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value);
+
+}  // namespace enigma2
