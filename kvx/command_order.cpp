@@ -149,7 +149,8 @@ int runOrder() {
 
     const OrderResult result = orderLike(reference, list.records, Text.codePage, Unmatched == "drop");
     std::vector<std::string> notes;
-    const std::vector<ChannelRecord> records = orderedRecords(result, reference, list.records, copy, notes);
+    std::vector<ChannelRecord>& records = list.records;
+    arrangeLike(records, result, reference, copy, notes);
     for (const std::string& note : notes) complain(File, note);
     sayCounts(result, reference.size(), reference);
 

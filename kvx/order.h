@@ -30,8 +30,9 @@ struct OrderCopy {
     int codePage = 0;         // of the names: where a long name is cut
 };
 
-// The result's records. A reference name of 30 bytes is cut to the 29 a stored name holds, at a
-// character's start when it is UTF-8, with a note naming the channel.
-std::vector<ChannelRecord> orderedRecords(const OrderResult& result, std::span<const ChannelRecord> reference,
-                                          std::span<const ChannelRecord> list, const OrderCopy& copy,
-                                          std::vector<std::string>& notes);
+// Turns list, the list result was made from, into the result's records, moving each record once
+// in place (a second list's worth of fresh memory costs more than the matching). A reference name
+// of 30 bytes is cut to the 29 a stored name holds, at a character's start when it is UTF-8, with a
+// note naming the channel.
+void arrangeLike(std::vector<ChannelRecord>& list, const OrderResult& result, std::span<const ChannelRecord> reference,
+                 const OrderCopy& copy, std::vector<std::string>& notes);

@@ -46,6 +46,15 @@ std::vector<ChannelRecord> records(const std::vector<Channel>& channels) {
     return out;
 }
 
+// The result's records as a new list; the list given stays as it is.
+std::vector<ChannelRecord> orderedRecords(const OrderResult& result, std::span<const ChannelRecord> reference,
+                                          std::span<const ChannelRecord> list, const OrderCopy& copy,
+                                          std::vector<std::string>& notes) {
+    std::vector<ChannelRecord> records(list.begin(), list.end());
+    arrangeLike(records, result, reference, copy, notes);
+    return records;
+}
+
 constexpr MatchTier T1 = MatchTier::Transponder;
 constexpr MatchTier T2 = MatchTier::Transport;
 constexpr MatchTier T3 = MatchTier::Renumbered;
