@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "kvx/name_key.h"
@@ -37,7 +38,9 @@ std::uint32_t serviceKey(const ChannelRecord& record) {
 struct KeyedPosition {
     std::uint32_t key;
     int position;
-    auto operator<=>(const KeyedPosition&) const = default;
+    friend bool operator<(const KeyedPosition& a, const KeyedPosition& b) {
+        return std::tie(a.key, a.position) < std::tie(b.key, b.position);
+    }
 };
 
 }  // namespace
@@ -87,7 +90,9 @@ struct RangeIndex {
         std::uint64_t key;
         std::int64_t place;
         int position;
-        auto operator<=>(const Entry&) const = default;
+        friend bool operator<(const Entry& a, const Entry& b) {
+            return std::tie(a.key, a.place, a.position) < std::tie(b.key, b.place, b.position);
+        }
     };
     std::vector<Entry> entries;
     std::vector<int> earliest;  // the tree: node i covers nodes 2i and 2i + 1, leaves from entries.size()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <tuple>
 
 #include "kvx/channel_match.h"
 #include "kvx/name_key.h"
@@ -36,7 +37,9 @@ ChannelGroups sameServiceGroups(std::span<const ChannelRecord> records) {
         std::uint64_t key;  // TID, SID, polarity
         std::int64_t khz;
         int position;
-        auto operator<=>(const Entry&) const = default;
+        bool operator<(const Entry& b) const {
+            return std::tie(key, khz, position) < std::tie(b.key, b.khz, b.position);
+        }
     };
     std::vector<Entry> entries;
     entries.reserve(records.size());

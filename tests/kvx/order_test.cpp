@@ -276,8 +276,8 @@ TEST(Order, AShuffledCopyOfAListRestoresItWithCopiesOfAKeyInOrder) {
             seed = seed * 1103515245u + 12345u;
             std::swap(shuffle[i - 1], shuffle[(seed >> 16) % i]);
         }
-        std::vector<ChannelRecord> reference;
-        for (const int i : shuffle) reference.push_back(list[i]);
+        std::vector<ChannelRecord> reference(list.size());
+        for (std::size_t i = 0; i < shuffle.size(); ++i) reference[i] = list[shuffle[i]];
 
         // Each reference channel takes the earliest list channel of its key not taken yet.
         std::map<std::tuple<int, int, bool, std::int32_t>, std::deque<int>> waiting;
@@ -312,7 +312,7 @@ std::string folded(const ChannelRecord& r, int codePage) {
 TEST(Order, TheResultIsTheListsOwnRecordsAndEveryMatchHoldsItsTier) {
     std::uint32_t seed = 99;
     for (int round = 0; round < 80; ++round) {
-        const std::vector<ChannelRecord> list = randomList(seed, static_cast<std::size_t>(round * 3));
+        const std::vector<ChannelRecord> list = randomList(seed, static_cast<std::size_t>(round) * 3);
         std::vector<ChannelRecord> reference = randomList(seed, static_cast<std::size_t>(round % 7));
         const auto pick = [&](std::uint32_t n) { return ((seed = seed * 1103515245u + 12345u) >> 16) % n; };
         for (const ChannelRecord& r : list) {
