@@ -50,7 +50,12 @@ bool newCategoryByte(const FieldContext& context, FormatReport& additions, int& 
         category = number;
         return true;
     }
+    const std::size_t added = additions.addedCategories.size();
     category = categoryFromGroupName(NewCategory, context, additions);
+    if (additions.addedCategories.size() > added) {
+        additions.notes.back() =
+            "\"" + NewCategory + "\" is added to the categories file as category " + std::to_string(category);
+    }
     return true;
 }
 
@@ -144,7 +149,11 @@ int runOrder() {
     // Categories the reference names beyond the file matter only when they are copied.
     FormatReport additions;
     if (copy.categories) additions.addedCategories = report.addedCategories;
-    if (!newCategoryByte(options.context, additions, copy.newCategory)) return Trouble;
+    if (Unmatched == "drop" && !NewCategory.empty()) {
+        complain(NewCategory, "--unmatched-category is not used: --unmatched drop leaves the new channels out");
+    } else if (!newCategoryByte(options.context, additions, copy.newCategory)) {
+        return Trouble;
+    }
     for (const std::string& note : additions.notes) complain(Text.categories.empty() ? File : Text.categories, note);
 
     const OrderResult result = orderLike(reference, list.records, Text.codePage, Unmatched == "drop");
