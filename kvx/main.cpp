@@ -1,4 +1,4 @@
-// kvx: check, export, import, diff and sort channel lists from a terminal. Results go to standard
+// kvx: check, export, import, diff, sort, order and dedupe channel lists from a terminal. Results go to standard
 // output, messages to standard error. Exit status: 0 success (no problem, no difference), 1 problems
 // found or lists differ, 2 bad usage, unreadable input or nothing written.
 #include <cstdio>
@@ -11,17 +11,21 @@ Subcommand addExportCommand(CLI::App& app);
 Subcommand addImportCommand(CLI::App& app);
 Subcommand addDiffCommand(CLI::App& app);
 Subcommand addSortCommand(CLI::App& app);
+Subcommand addOrderCommand(CLI::App& app);
+Subcommand addDupesCommand(CLI::App& app);
 
 namespace {
 
 // One row per subcommand, in the order help lists them.
 Subcommand (*const Subcommands[])(CLI::App&) = {addCheckCommand, addExportCommand, addImportCommand, addDiffCommand,
-                                                addSortCommand};
+                                                addSortCommand,  addOrderCommand,  addDupesCommand};
 
 int run(int argc, char** argv) {
     // Named here, so that help says "kvx" whatever path the program was started by.
-    CLI::App app{"kvx: check, export, import, diff and sort kvx channel lists; lists for and from other receivers",
-                 "kvx"};
+    CLI::App app{
+        "kvx: check, export, import, diff, sort and order kvx channel lists, find channels listed twice; lists for "
+        "and from other receivers",
+        "kvx"};
     app.set_version_flag("--version", "kvx 1.0");
     app.require_subcommand(1);
     std::vector<Subcommand> commands;

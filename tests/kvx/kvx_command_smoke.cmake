@@ -1,5 +1,6 @@
-# The kvx command as a user runs it: version, check, export, import and diff of the sample list,
-# with their exit statuses, and the imported list byte-identical to the sample.
+# The kvx command as a user runs it: version, check, export, import, diff, sort, order and dupes of
+# the sample list, with their exit statuses, and the imported, reordered and deduplicated lists
+# byte-identical to the sample.
 #   cmake -DKVX=... -DSAMPLE=... -DCATEGORIES=... -DWORK=... [-DRUN=wine-run.sh] -P kvx_command_smoke.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -100,6 +101,43 @@ endif()
 
 kvx(0 sort ${prefix}${WORK}/back.kvx --by name --reverse)
 kvx(1 diff ${prefix}${SAMPLE} ${prefix}${WORK}/back.kvx)
+function(same_as_sample file what)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SAMPLE} ${file} RESULT_VARIABLE different)
+  if(different)
+    message(FATAL_ERROR "${what} did not give back the sample list")
+  endif()
+endfunction()
+# The sorted list ordered like the sample, then like its CSV with names and categories copied.
+kvx(0 order ${prefix}${WORK}/back.kvx --like ${prefix}${SAMPLE} -o ${prefix}${WORK}/ordered.kvx)
+same_as_sample(${WORK}/ordered.kvx "order --like the sample")
+kvx(0 order ${prefix}${WORK}/back.kvx --like ${prefix}${WORK}/sample.csv --codepage 1251 --categories
+    ${prefix}${CATEGORIES} --copy names,categories --unmatched drop --explain)
+if(NOT last_output MATCHES "^1 \"[^\n]*\" tier 1\n")
+  message(FATAL_ERROR "order --explain printed: ${last_output}")
+endif()
+same_as_sample(${WORK}/back.kvx "order --like the CSV, replacing the list")
+# A reference with no channel, or a name as category without a categories file: nothing is written.
+file(STRINGS ${WORK}/sample.csv header LIMIT_COUNT 1)
+file(WRITE ${WORK}/empty.csv "${header}\n")
+kvx(2 order ${prefix}${SAMPLE} --like ${prefix}${WORK}/empty.csv -o ${prefix}${WORK}/none.kvx)
+kvx(2 order ${prefix}${SAMPLE} --like ${prefix}${SAMPLE} --unmatched-category New -o ${prefix}${WORK}/none.kvx)
+if(EXISTS ${WORK}/none.kvx)
+  message(FATAL_ERROR "order wrote a list after failing")
+endif()
+# The first channel twice: dupes finds it, and --remove gives the sample back.
+file(STRINGS ${WORK}/sample.csv rows LIMIT_COUNT 2)
+list(GET rows 1 first_row)
+file(READ ${WORK}/sample.csv csv)
+file(WRITE ${WORK}/twice.csv "${csv}${first_row}\r\n")
+kvx(0 import ${prefix}${WORK}/twice.csv --categories ${prefix}${CATEGORIES} --codepage 1251 -o
+    ${prefix}${WORK}/twice.kvx)
+kvx(0 dupes ${prefix}${SAMPLE})
+kvx(1 dupes ${prefix}${WORK}/twice.kvx)
+if(NOT last_output MATCHES "same service: 1 [^\n]*, 40 ")
+  message(FATAL_ERROR "dupes printed: ${last_output}")
+endif()
+kvx(0 dupes ${prefix}${WORK}/twice.kvx --remove)
+same_as_sample(${WORK}/twice.kvx "dupes --remove")
 kvx(2 check ${prefix}${WORK}/missing.kvx)
 kvx(2 sort ${prefix}${SAMPLE} --by colour)
 file(REMOVE_RECURSE ${WORK})
