@@ -28,10 +28,13 @@ int runSort() {
     for (const auto& [word, value] : keys) {
         if (By == word) key = value;
     }
-    sortList(list.records, key, Reverse);
+    std::vector<ChannelRecord> records;
+    copyRecords(list.records, records);
+    list = ChannelList{};  // the file read is let go before it is replaced
+    sortList(records, key, Reverse);
     const std::string& target = Output.empty() ? File : Output;
     std::string why;
-    if (!saveChannelList(target.c_str(), list.records, why)) {
+    if (!saveChannelList(target.c_str(), records, why)) {
         complain(target, why);
         return Trouble;
     }
