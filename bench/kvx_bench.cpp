@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,36 +32,31 @@ constexpr int FullList = 16384;
 // What a measured command is compared with: the same bytes copied by cat or cp.
 enum class Floor { CatOfList, CopyOfCsv, CopyOfVdr, CopyOfSettings };
 
-// One measured command. Its words name the benchmark's files by these words, replaced by paths:
-// FULL (the list), CHANGED (one channel changed), SHUFFLED (the list in another order), CSV, VDR and
-// FOLDER (what the exports write, which the imports read), OUT (a list written).
+// One measured command: kvx's arguments apart by spaces, where these words stand for the benchmark's
+// files: FULL (the list), CHANGED (one channel changed), SHUFFLED (the list in another order), CSV, VDR
+// and FOLDER (what the exports write and the imports read), OUT (a list written).
 struct Row {
     const char* what;
-    std::vector<std::string> words;  // after the path of kvx
+    const char* arguments;
     Floor floor;
-    double ratioTarget;   // at most this many times the floor's median
-    double targetMs;      // and a median under this
-    int allowedStatus;    // highest exit status that is not a failure
+    double ratioTarget;  // at most this many times the floor's median
+    double targetMs;     // and a median under this
+    int allowedStatus;   // highest exit status that is not a failure
 };
 
 // Exports come before the imports that read what they wrote.
 const Row Rows[] = {
-    {"check", {"check", "FULL"}, Floor::CatOfList, 2, 20, 1},
-    {"diff (one channel changed)", {"diff", "FULL", "CHANGED"}, Floor::CatOfList, 3, 30, 1},
-    {"sort by name", {"sort", "FULL", "--by", "name", "-o", "OUT"}, Floor::CatOfList, 3, 30, 0},
-    {"export csv", {"export", "FULL", "-o", "CSV"}, Floor::CopyOfCsv, 3, 60, 0},
-    {"import csv", {"import", "CSV", "-o", "OUT"}, Floor::CopyOfCsv, 3, 100, 0},
-    {"export vdr", {"export", "FULL", "--format", "vdr", "--source", "S19.2E", "-o", "VDR"}, Floor::CopyOfVdr, 3, 60, 0},
-    {"import vdr", {"import", "VDR", "-o", "OUT"}, Floor::CopyOfVdr, 3, 100, 0},
-    {"export enigma2",
-     {"export", "FULL", "--format", "enigma2", "--source", "S19.2E", "-o", "FOLDER"},
-     Floor::CopyOfSettings,
-     3,
-     60,
-     0},
-    {"import enigma2", {"import", "FOLDER", "-o", "OUT"}, Floor::CopyOfSettings, 3, 100, 0},
-    {"order --like (a shuffled copy)", {"order", "FULL", "--like", "SHUFFLED", "-o", "OUT"}, Floor::CatOfList, 3, 40, 0},
-    {"dupes", {"dupes", "FULL"}, Floor::CatOfList, 3, 20, 1},
+    {"check", "check FULL", Floor::CatOfList, 2, 20, 1},
+    {"diff (one channel changed)", "diff FULL CHANGED", Floor::CatOfList, 3, 30, 1},
+    {"sort by name", "sort FULL --by name -o OUT", Floor::CatOfList, 3, 30, 0},
+    {"export csv", "export FULL -o CSV", Floor::CopyOfCsv, 3, 60, 0},
+    {"import csv", "import CSV -o OUT", Floor::CopyOfCsv, 3, 100, 0},
+    {"export vdr", "export FULL --format vdr --source S19.2E -o VDR", Floor::CopyOfVdr, 3, 60, 0},
+    {"import vdr", "import VDR -o OUT", Floor::CopyOfVdr, 3, 100, 0},
+    {"export enigma2", "export FULL --format enigma2 --source S19.2E -o FOLDER", Floor::CopyOfSettings, 3, 60, 0},
+    {"import enigma2", "import FOLDER -o OUT", Floor::CopyOfSettings, 3, 100, 0},
+    {"order --like (a shuffled copy)", "order FULL --like SHUFFLED -o OUT", Floor::CatOfList, 3, 40, 0},
+    {"dupes", "dupes FULL", Floor::CatOfList, 3, 20, 1},
 };
 
 struct Figure {
@@ -147,7 +143,12 @@ Figure floorFigure(Floor floor) {
 // Rows fail (until their subcommand exists, for example) without stopping the others.
 bool runRow(const std::string& kvx, const Row& row) {
     std::vector<std::string> words{kvx};
-    for (const std::string& word : row.words) words.push_back(Paths.count(word) != 0 ? Paths[word] : word);
+    for (const char* at = row.arguments; *at != '\0';) {
+        const char* end = std::strchr(at, ' ');
+        const std::string word(at, end == nullptr ? std::strlen(at) : static_cast<std::size_t>(end - at));
+        words.push_back(Paths.count(word) != 0 ? Paths[word] : word);
+        at = end == nullptr ? at + word.size() : end + 1;
+    }
     const Figure figure = measure(words, Paths["WORK"] + "/stdout.out", row.allowedStatus);
     if (!figure.ok) {
         std::printf("%-32s FAILED\n", row.what);

@@ -12,6 +12,7 @@
 // into a number, date, truth value or formula are written in a form that keeps them text.
 void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out);
 
-// At least the bytes exportCsv appends for records (the longest form every cell could take): room for
-// the whole text reserved once, so the text is never moved while it grows.
+// At least the bytes exportCsv appends for records (the longest form every cell could take, from the
+// stream counts alone): room for the whole text reserved once, so the text is never moved while it
+// grows.
 std::size_t csvExportSize(std::span<const ChannelRecord> records, const FieldContext& context);
