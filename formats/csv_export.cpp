@@ -81,7 +81,7 @@ constexpr std::size_t StreamSummarySize = 9 + 6 + 1 + 6 + 11;
 // frequency, the 16-bit fields and polarity, service type, the quotes of the streams cell, and the
 // record cell with its line end.
 constexpr std::size_t FixedRowSize =
-    20 + 18 + 2 * textCellSize(TextFieldSize) + 11 + 11 * 5 + 5 + 2 + (1 + 2 * ChannelRecordSize) + 2;
+    20 + 18 + 2 * textCellSize(TextFieldSize) + 11 + std::size_t{11} * 5 + 5 + 2 + (1 + 2 * ChannelRecordSize) + 2;
 
 }  // namespace
 

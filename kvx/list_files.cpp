@@ -60,6 +60,8 @@ const char* mapFile(int file, std::size_t size) {
 void unmapFile(void* mapping, std::size_t size) { munmap(mapping, size); }
 #endif
 
+constexpr std::size_t PipePiece = std::size_t{64} * 1024;
+
 // Reads the open file to its end into memory sized from the file; a pipe, whose size is unknown, or
 // a file that grows while it is read, in pieces that double.
 bool readToEnd(int file, std::size_t knownSize, FileBytes& bytes) {
@@ -69,10 +71,11 @@ bool readToEnd(int file, std::size_t knownSize, FileBytes& bytes) {
     for (;;) {
         if (size == capacity) {
             // Only past the size the file had when it was opened.
-            std::unique_ptr<char[]> larger = std::make_unique_for_overwrite<char[]>(2 * capacity + 64 * 1024);
-            std::memcpy(larger.get(), contents.get(), size);
-            contents = std::move(larger);
-            capacity = 2 * capacity + 64 * 1024;
+            const std::size_t larger = 2 * capacity + PipePiece;
+            std::unique_ptr<char[]> moved = std::make_unique_for_overwrite<char[]>(larger);
+            std::memcpy(moved.get(), contents.get(), size);
+            contents = std::move(moved);
+            capacity = larger;
         }
         const long long got = readSome(file, contents.get() + size, capacity - size);
         if (got < 0 && errno == EINTR) continue;
@@ -147,7 +150,7 @@ bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
         }
     }
     FileReplace::clearSystemError();
-    const bool read = readToEnd(file, regular ? size : 64 * 1024, bytes);
+    const bool read = readToEnd(file, regular ? size : PipePiece, bytes);
     if (!read) FileReplace::systemErrorText(system, sizeof system);  // before close, which may set its own
     closeFile(file);
     if (!read) why = std::string("Reading the file failed: ") + system;

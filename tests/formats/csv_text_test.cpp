@@ -2,7 +2,9 @@
 // its end lies: a comma, a line feed, CR LF, the end of the text; a carriage return alone is text.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/csv_text.h"
@@ -10,6 +12,12 @@
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
+
+std::string join(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (const std::string_view piece : pieces) text += piece;
+    return text;
+}
 
 Rows readAll(std::string_view csv) {
     CsvReader reader{csv};
@@ -32,13 +40,13 @@ TEST(CsvText, CellsEndWhereverTheirEndLiesWhateverTheirLength) {
             Rows rows;
         };
         const Case cases[] = {
-            {a + "," + b + "\r\n" + b + "," + a + "\r\n", {{a, b}, {b, a}}},
-            {a + "," + b + "\n" + b + "\n", {{a, b}, {b}}},
-            {a + "\r" + b + "," + b + "\r\n", {{a + "\r" + b, b}}},
-            {a + "," + b + "\r", {{a, b + "\r"}}},
-            {a + "," + b, {{a, b}}},
-            {a + ",\"" + b + "\"," + a + "\r\n,\r\n", {{a, b, a}, {"", ""}}},
-            {a + b + "\r\r\n" + a, {{a + b + "\r"}, {a}}},
+            {join({a, ",", b, "\r\n", b, ",", a, "\r\n"}), {{a, b}, {b, a}}},
+            {join({a, ",", b, "\n", b, "\n"}), {{a, b}, {b}}},
+            {join({a, "\r", b, ",", b, "\r\n"}), {{join({a, "\r", b}), b}}},
+            {join({a, ",", b, "\r"}), {{a, join({b, "\r"})}}},
+            {join({a, ",", b}), {{a, b}}},
+            {join({a, ",\"", b, "\",", a, "\r\n,\r\n"}), {{a, b, a}, {"", ""}}},
+            {join({a, b, "\r\r\n", a}), {{join({a, b, "\r"})}, {a}}},
         };
         for (const Case& c : cases) {
             SCOPED_TRACE(std::to_string(length) + " bytes: " + c.csv.substr(0, 80));
