@@ -7,9 +7,10 @@ void makeBenchList(ChannelRecord* records, int count) {
     for (int i = 0; i < count; ++i) {
         ChannelRecord& r = records[i];
         std::memset(&r, 0, sizeof r);
-        r.frequency.set(10700000 + i * 250);
+        // MHz, as lists store it: eight channels to a transponder, transponders 1 MHz apart.
+        r.frequency.set(10700 + (i / 8) % 2000);
         r.symbolRate.set(27500);
-        r.polarity.set(i % 2 ? 86 : 72);
+        r.polarity.set((i / 8) % 2 ? 86 : 72);
         r.sid.set(static_cast<std::uint16_t>(i + 1));
         r.tid.set(static_cast<std::uint16_t>(i / 8));
         r.serviceType = static_cast<std::uint8_t>(i % 3);

@@ -2,6 +2,7 @@
 // A channel list as CSV (RFC 4180, comma, CRLF, header row): position, the record fields, a readable
 // stream summary, and the whole record as "x" and 884 hexadecimal digits.
 
+#include <cstddef>
 #include <span>
 #include <string>
 
@@ -10,3 +11,8 @@
 // Appends the header and one row per record, in list order. Text cells a spreadsheet would turn
 // into a number, date, truth value or formula are written in a form that keeps them text.
 void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out);
+
+// At least the bytes exportCsv appends for records (the longest form every cell could take, from the
+// stream counts alone): room for the whole text reserved once, so the text is never moved while it
+// grows.
+std::size_t csvExportSize(std::span<const ChannelRecord> records, const FieldContext& context);

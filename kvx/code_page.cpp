@@ -167,11 +167,15 @@ const CodePageTable& tableFor(int codePage) {
 bool codePageAvailable(int codePage) { return tableFor(codePage).usable; }
 
 std::string codePageToUtf8(int codePage, std::string_view bytes) {
-    const CodePageTable& table = tableFor(codePage);
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (const char byte : bytes) appendUtf8(out, table.toUnicode[static_cast<unsigned char>(byte)]);
+    appendCodePageToUtf8(out, codePage, bytes);
     return out;
+}
+
+void appendCodePageToUtf8(std::string& out, int codePage, std::string_view bytes) {
+    const CodePageTable& table = tableFor(codePage);
+    for (const char byte : bytes) appendUtf8(out, table.toUnicode[static_cast<unsigned char>(byte)]);
 }
 
 bool utf8ToCodePage(int codePage, std::string_view utf8, std::string& out, std::string& why) {

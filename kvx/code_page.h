@@ -12,6 +12,9 @@ bool codePageAvailable(int codePage);
 // deterministic, so comparing it with a cell tells whether the cell was edited.
 std::string codePageToUtf8(int codePage, std::string_view bytes);
 
+// The same, appended to out: for callers that convert a cell per row into one buffer.
+void appendCodePageToUtf8(std::string& out, int codePage, std::string_view bytes);
+
 // UTF-8 text to the code page. False, with the reason in why, when the text is not UTF-8 or holds a
 // character the code page lacks.
 bool utf8ToCodePage(int codePage, std::string_view utf8, std::string& out, std::string& why);

@@ -23,7 +23,7 @@ void appendName(std::string& out, const ChannelRecord& record) {
 
 // `same service: 3 "One", 17 "One HD"`; same-name lines say where each channel is.
 void appendGroups(std::string& out, const char* what, const ChannelGroups& groups,
-                  const std::vector<ChannelRecord>& records, bool transponders) {
+                  std::span<const ChannelRecord> records, bool transponders) {
     for (std::size_t g = 0; g < groups.count(); ++g) {
         out += what;
         const char* separator = ": ";

@@ -36,6 +36,7 @@ int runExport() {
     warnDropped(File, list);
     if (format == ListFormat::Csv) {
         std::string csv;
+        reserveOutput(csv, csvExportSize(list.records, options.context));
         exportCsv(list.records, options.context, csv);
         return deliver(Output, csv);
     }

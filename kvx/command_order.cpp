@@ -158,7 +158,8 @@ int runOrder() {
 
     const OrderResult result = orderLike(reference, list.records, Text.codePage, Unmatched == "drop");
     std::vector<std::string> notes;
-    std::vector<ChannelRecord>& records = list.records;
+    std::vector<ChannelRecord> records;
+    copyRecords(list.records, records);
     arrangeLike(records, result, reference, copy, notes);
     for (const std::string& note : notes) complain(File, note);
     sayCounts(result, reference.size(), reference);

@@ -28,10 +28,15 @@ int runSort() {
     for (const auto& [word, value] : keys) {
         if (By == word) key = value;
     }
-    sortList(list.records, key, Reverse);
+    // The sorted list is written once, record by record in its new order, into room reserved for it.
+    const std::vector<std::uint32_t> order = sortOrder(list.records, key, Reverse);
+    std::vector<ChannelRecord> records;
+    reserveOutput(records, order.size());
+    for (const std::uint32_t from : order) records.push_back(list.records[from]);
+    list = ChannelList{};  // the file read is let go before it is replaced
     const std::string& target = Output.empty() ? File : Output;
     std::string why;
-    if (!saveChannelList(target.c_str(), list.records, why)) {
+    if (!saveChannelList(target.c_str(), records, why)) {
         complain(target, why);
         return Trouble;
     }

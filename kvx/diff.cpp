@@ -182,6 +182,7 @@ void matchChannels(std::span<const ChannelRecord> oldList, std::span<const Chann
 // are a longest increasing run of new positions taken in old order (patience sorting, n log n).
 std::vector<bool> findMoved(const std::vector<std::uint32_t>& newOfOld, std::size_t newCount) {
     std::vector<std::uint32_t> sequence;  // new positions of the matched channels, in old order
+    sequence.reserve(newOfOld.size());
     for (const std::uint32_t newIndex : newOfOld)
         if (newIndex != Unmatched) sequence.push_back(newIndex);
 

@@ -1,8 +1,22 @@
 #include "kvx/list_files.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "channel/channel_file.h"
 #include "channel/channel_table.h"
@@ -10,40 +24,157 @@
 #include "form/category_file.h"
 #include "kvx/code_page.h"
 
-bool readChannelList(const char* path, ChannelList& list, std::string& why) {
-    list.records.resize(ChannelTable::Capacity);
-    ChannelFile::ReadCounts counts{};
-    const ChannelFile::FileResult result =
-        ChannelFile::readRecords(path, "rb", list.records.data(), list.records.size(), counts);
-    if (!result.ok) {
-        list.records.clear();
-        why = result.reason;
-        return false;
+namespace {
+
+// The few calls of reading a file whose names differ between Windows and other systems.
+#ifdef _WIN32
+int openForReading(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
+long long readSome(int file, char* into, std::size_t size) {
+    return _read(file, into, static_cast<unsigned>(std::min<std::size_t>(size, 1U << 30)));
+}
+void closeFile(int file) { _close(file); }
+// Windows keeps a file that is mapped from being replaced, and kvx often replaces the list it read
+// (sort, import over its base): the bytes are read there, never mapped.
+bool regularFileSize(int file, std::size_t& size) {
+    struct _stat64 facts {};
+    if (_fstat64(file, &facts) != 0 || (facts.st_mode & _S_IFMT) != _S_IFREG) return false;
+    size = static_cast<std::size_t>(facts.st_size);
+    return true;
+}
+const char* mapFile(int /*file*/, std::size_t /*size*/) { return nullptr; }
+void unmapFile(void* /*mapping*/, std::size_t /*size*/) {}
+#else
+int openForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+long long readSome(int file, char* into, std::size_t size) { return read(file, into, size); }
+void closeFile(int file) { close(file); }
+bool regularFileSize(int file, std::size_t& size) {
+    struct stat facts {};
+    if (fstat(file, &facts) != 0 || !S_ISREG(facts.st_mode)) return false;
+    size = static_cast<std::size_t>(facts.st_size);
+    return true;
+}
+const char* mapFile(int file, std::size_t size) {
+    void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0);
+    return mapped == MAP_FAILED ? nullptr : static_cast<const char*>(mapped);
+}
+void unmapFile(void* mapping, std::size_t size) { munmap(mapping, size); }
+#endif
+
+constexpr std::size_t PipePiece = std::size_t{64} * 1024;
+
+// Reads the open file to its end into memory sized from the file; a pipe, whose size is unknown, or
+// a file that grows while it is read, in pieces that double.
+bool readToEnd(int file, std::size_t knownSize, FileBytes& bytes) {
+    std::size_t capacity = std::max<std::size_t>(knownSize, 1);
+    std::unique_ptr<char[]> contents = std::make_unique_for_overwrite<char[]>(capacity);
+    std::size_t size = 0;
+    for (;;) {
+        if (size == capacity) {
+            // Only past the size the file had when it was opened.
+            const std::size_t larger = 2 * capacity + PipePiece;
+            std::unique_ptr<char[]> moved = std::make_unique_for_overwrite<char[]>(larger);
+            std::memcpy(moved.get(), contents.get(), size);
+            contents = std::move(moved);
+            capacity = larger;
+        }
+        const long long got = readSome(file, contents.get() + size, capacity - size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        size += static_cast<std::size_t>(got);
     }
-    list.records.resize(counts.records);
-    list.facts.recordsBeyondCapacity = counts.recordsBeyond;
-    list.facts.trailingBytes = counts.trailingBytes;
+    bytes.contents = std::move(contents);
+    bytes.data = bytes.contents.get();
+    bytes.size = size;
     return true;
 }
 
-bool readWholeFile(const char* path, std::string& bytes, std::string& why) {
+#ifdef __linux__
+constexpr std::size_t LargePage = std::size_t{2} << 20;
+
+// Asks for large pages over the whole pages of [data, data + size); only a wish, never an error.
+void adviseLargePages(const void* data, std::size_t size) {
+    constexpr std::uintptr_t Page = 4096;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + Page - 1) & ~(Page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(Page - 1);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the address of memory this process owns
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+#else
+constexpr std::size_t LargePage = 0;
+void adviseLargePages(const void* /*data*/, std::size_t /*size*/) {}
+#endif
+
+}  // namespace
+
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : data(std::exchange(other.data, nullptr)),
+      size(std::exchange(other.size, 0)),
+      mapping(std::exchange(other.mapping, nullptr)),
+      contents(std::move(other.contents)) {}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+    if (this != &other) {
+        if (mapping != nullptr) unmapFile(mapping, size);
+        data = std::exchange(other.data, nullptr);
+        size = std::exchange(other.size, 0);
+        mapping = std::exchange(other.mapping, nullptr);
+        contents = std::move(other.contents);
+    }
+    return *this;
+}
+
+FileBytes::~FileBytes() {
+    if (mapping != nullptr) unmapFile(mapping, size);
+}
+
+bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
+    bytes = FileBytes{};
     char system[160];
     FileReplace::clearSystemError();
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
+    const int file = openForReading(path);
+    if (file == -1) {
         FileReplace::systemErrorText(system, sizeof system);
         why = std::string("Cannot open the file: ") + system;
         return false;
     }
-    bytes.clear();
-    char piece[64 * 1024];
-    std::size_t got = 0;
-    while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) bytes.append(piece, got);
-    const bool failed = std::ferror(file) != 0;
-    if (failed) FileReplace::systemErrorText(system, sizeof system);
-    std::fclose(file);
-    if (failed) why = std::string("Reading the file failed: ") + system;
-    return !failed;
+    std::size_t size = 0;
+    const bool regular = regularFileSize(file, size);
+    if (regular && size > 0) {
+        if (const char* mapped = mapFile(file, size)) {
+            closeFile(file);  // the mapping keeps the bytes
+            bytes.data = mapped;
+            bytes.size = size;
+            bytes.mapping = const_cast<char*>(mapped);
+            return true;
+        }
+    }
+    FileReplace::clearSystemError();
+    const bool read = readToEnd(file, regular ? size : PipePiece, bytes);
+    if (!read) FileReplace::systemErrorText(system, sizeof system);  // before close, which may set its own
+    closeFile(file);
+    if (!read) why = std::string("Reading the file failed: ") + system;
+    return read;
+}
+
+bool readChannelList(const char* path, ChannelList& list, std::string& why) {
+    list.records = {};
+    list.facts = ListFileFacts{};
+    if (!readFileBytes(path, list.file, why)) return false;
+    // Records are arrays of bytes (alignment 1), so the file's bytes are the records themselves.
+    const std::size_t whole = list.file.size / ChannelRecordSize;
+    const std::size_t kept = std::min<std::size_t>(whole, ChannelTable::Capacity);
+    list.records = {reinterpret_cast<const ChannelRecord*>(list.file.data), kept};
+    list.facts.recordsBeyondCapacity = whole - kept;
+    list.facts.trailingBytes = list.file.size % ChannelRecordSize;
+    return true;
+}
+
+bool readWholeFile(const char* path, std::string& bytes, std::string& why) {
+    FileBytes file;
+    if (!readFileBytes(path, file, why)) return false;
+    bytes.assign(file.view());
+    return true;
 }
 
 namespace {
@@ -77,9 +208,25 @@ bool saveWholeFile(const char* path, std::string_view bytes, std::string& why) {
     return result.ok;
 }
 
-bool saveChannelList(const char* path, const std::vector<ChannelRecord>& records, std::string& why) {
-    const ChannelFile::FileResult result =
-        ChannelFile::saveBytes(path, records.data(), records.size() * sizeof(ChannelRecord));
+bool saveChannelList(const char* path, std::span<const ChannelRecord> records, std::string& why) {
+    const ChannelFile::FileResult result = ChannelFile::saveBytes(path, records.data(), records.size_bytes());
     if (!result.ok) why = result.reason;
     return result.ok;
+}
+
+// A large page more than asked for, so that the last large page written lies wholly inside the room.
+void reserveOutput(std::string& text, std::size_t size) {
+    text.reserve(text.size() + size + LargePage);
+    adviseLargePages(text.data(), text.capacity());
+}
+
+void reserveOutput(std::vector<ChannelRecord>& records, std::size_t count) {
+    records.reserve(records.size() + count + LargePage / ChannelRecordSize);
+    adviseLargePages(records.data(), records.capacity() * ChannelRecordSize);
+}
+
+void copyRecords(std::span<const ChannelRecord> records, std::vector<ChannelRecord>& copy) {
+    copy.clear();
+    reserveOutput(copy, records.size());
+    copy.assign(records.begin(), records.end());
 }

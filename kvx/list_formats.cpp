@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "channel/channel_table.h"
 #include "formats/csv_import.h"
 #include "formats/enigma2_format.h"
 #include "formats/vdr_format.h"
@@ -101,7 +102,7 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
     if (format == ListFormat::Kvx) {
         ChannelList list;
         if (!readChannelList(path.c_str(), list, why)) return false;
-        records = std::move(list.records);
+        copyRecords(list.records, records);
         return true;
     }
     if (format == ListFormat::Enigma2) {
@@ -109,10 +110,11 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
         if (!readSettingsFolder(path, files, why)) return false;
         return importEnigma2(files, options, records, report);
     }
-    std::string text;
-    if (!readWholeFile(path.c_str(), text, why)) return false;
-    if (format == ListFormat::Vdr) return importVdr(text, options, records, report);
-    return importCsv(text, options.context, records, report.problems);
+    FileBytes text;
+    if (!readFileBytes(path.c_str(), text, why)) return false;
+    reserveOutput(records, ChannelTable::Capacity);  // room only: a list is written into it once
+    if (format == ListFormat::Vdr) return importVdr(text.view(), options, records, report);
+    return importCsv(text.view(), options.context, records, report.problems);
 }
 
 bool saveSettingsFolder(const std::string& folder, const std::vector<NamedFile>& files, std::string& why) {

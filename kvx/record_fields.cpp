@@ -121,15 +121,22 @@ const std::string* categoryName(const ChannelRecord& record, const FieldContext&
     return &(*context.categories)[record.category];
 }
 
+// The conversions of the text cell being stored, kept from cell to cell so that an import converts
+// without an allocation per cell.
+std::string StoredAsUtf8;
+std::string CellInCodePage;
+
 bool storeText(ChannelRecord& record, const RecordField& field, std::string_view cell, const FieldContext& context,
                std::string& why) {
     char(&bytes)[TextFieldSize] = textField(record, field);
-    std::string converted;
+    std::string& converted = CellInCodePage;
     std::string_view text = cell;
     if (context.codePage == 0) {
         if (cell == fieldText(bytes)) return true;
     } else {
-        if (cell == codePageToUtf8(context.codePage, fieldText(bytes))) return true;
+        StoredAsUtf8.clear();
+        appendCodePageToUtf8(StoredAsUtf8, context.codePage, fieldText(bytes));
+        if (cell == StoredAsUtf8) return true;
         if (!utf8ToCodePage(context.codePage, cell, converted, why)) return false;
         text = converted;
     }
@@ -185,7 +192,7 @@ void appendFieldValueText(std::string& out, const ChannelRecord& record, const R
             if (context.codePage == 0)
                 out.append(text);
             else
-                out.append(codePageToUtf8(context.codePage, text));
+                appendCodePageToUtf8(out, context.codePage, text);
             return;
         }
         case FieldKind::Signed32: {

@@ -6,22 +6,46 @@
 
 namespace {
 
-// A text field's sort key: its text with ASCII letters in lower case, then the text as it is, both
-// padded with zeros, so that one memcmp orders case-insensitively first, then by the bytes, and a
-// text before every longer text it starts.
-struct TextKey {
-    unsigned char bytes[2 * TextFieldSize];
+// Text fields sort case-insensitively first (ASCII letters folded to lower case), then by their
+// bytes, and a text before every longer text it starts: as if each were its folded text padded with
+// zeros to 30 bytes, followed by its own text padded the same way, compared with memcmp.
+
+unsigned char folded(unsigned char byte) {
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+// The first 16 bytes of that key as two numbers; most comparisons end there.
+struct TextPrefix {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
 };
 
-TextKey textKey(const char (&field)[TextFieldSize]) {
-    TextKey key{};
+TextPrefix textPrefix(const char (&field)[TextFieldSize]) {
     const std::string_view text = fieldText(field);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        key.bytes[i] = byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
-        key.bytes[TextFieldSize + i] = byte;
+    TextPrefix prefix;
+    for (std::size_t i = 0; i < 16; ++i) {
+        const std::uint64_t byte = i < text.size() ? folded(static_cast<unsigned char>(text[i])) : 0;
+        (i < 8 ? prefix.high : prefix.low) |= byte << (8 * (7 - i % 8));
     }
-    return key;
+    return prefix;
+}
+
+// The whole key's comparison, for texts whose first 16 folded bytes are equal.
+int compareTexts(const char (&a)[TextFieldSize], const char (&b)[TextFieldSize]) {
+    const std::string_view x = fieldText(a);
+    const std::string_view y = fieldText(b);
+    for (const bool fold : {true, false}) {
+        for (std::size_t i = 0; i < TextFieldSize; ++i) {
+            unsigned char p = i < x.size() ? static_cast<unsigned char>(x[i]) : 0;
+            unsigned char q = i < y.size() ? static_cast<unsigned char>(y[i]) : 0;
+            if (fold) {
+                p = folded(p);
+                q = folded(q);
+            }
+            if (p != q) return p < q ? -1 : 1;
+        }
+    }
+    return 0;
 }
 
 // Numeric keys as unsigned 32-bit values in the same order: the frequency's sign bit flipped.
@@ -36,30 +60,32 @@ std::uint32_t numericKey(const ChannelRecord& record, SortKey key) {
     return 0;
 }
 
-// Positions of the records in sorted order. Ties are broken by position, so any sort is stable.
-std::vector<std::uint32_t> sortedOrder(const std::vector<ChannelRecord>& records, SortKey key, bool reverse) {
+}  // namespace
+
+// Ties are broken by position, so any sort is stable.
+std::vector<std::uint32_t> sortOrder(std::span<const ChannelRecord> records, SortKey key, bool reverse) {
     const std::size_t count = records.size();
     std::vector<std::uint32_t> order(count);
 
     if (key == SortKey::Name || key == SortKey::Provider) {
-        // The first 8 key bytes as one number decide most comparisons without touching the keys.
+        const auto text = [&](std::uint32_t index) -> const char(&)[TextFieldSize] {
+            return key == SortKey::Name ? records[index].name : records[index].provider;
+        };
         struct Entry {
-            std::uint64_t prefix;
+            TextPrefix prefix;  // complemented for reverse
             std::uint32_t index;
         };
-        std::vector<TextKey> keys;
         std::vector<Entry> entries;
-        keys.reserve(count);
         entries.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            keys.push_back(textKey(key == SortKey::Name ? records[i].name : records[i].provider));
-            std::uint64_t prefix = 0;
-            for (int b = 0; b < 8; ++b) prefix = (prefix << 8) | keys[i].bytes[b];
-            entries.push_back({reverse ? ~prefix : prefix, static_cast<std::uint32_t>(i)});
+            TextPrefix prefix = textPrefix(text(static_cast<std::uint32_t>(i)));
+            if (reverse) prefix = {~prefix.high, ~prefix.low};
+            entries.push_back({prefix, static_cast<std::uint32_t>(i)});
         }
         std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-            if (a.prefix != b.prefix) return a.prefix < b.prefix;
-            const int compared = std::memcmp(keys[a.index].bytes, keys[b.index].bytes, sizeof(TextKey));
+            if (a.prefix.high != b.prefix.high) return a.prefix.high < b.prefix.high;
+            if (a.prefix.low != b.prefix.low) return a.prefix.low < b.prefix.low;
+            const int compared = compareTexts(text(a.index), text(b.index));
             if (compared != 0) return reverse ? compared > 0 : compared < 0;
             return a.index < b.index;
         });
@@ -79,10 +105,8 @@ std::vector<std::uint32_t> sortedOrder(const std::vector<ChannelRecord>& records
     return order;
 }
 
-}  // namespace
-
 void sortList(std::vector<ChannelRecord>& records, SortKey key, bool reverse) {
-    std::vector<std::uint32_t> order = sortedOrder(records, key, reverse);
+    std::vector<std::uint32_t> order = sortOrder(records, key, reverse);
     // Records move in place, one cycle of the permutation at a time: no second 7 MB list.
     for (std::size_t start = 0; start < order.size(); ++start) {
         if (order[start] == start) continue;

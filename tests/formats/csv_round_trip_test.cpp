@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "kvx/code_page.h"
+#include "form/form_text.h"
 #include "formats/csv_export.h"
 #include "formats/csv_import.h"
+#include "formats/csv_text.h"
+#include "kvx/code_page.h"
 #include "tests/kvx/kvx_test_records.h"
 
 namespace {
@@ -71,6 +73,69 @@ TEST(CsvRoundTrip, EveryByteComesBackWithAndWithoutCategoriesAndCodePage) {
             exportCsv(records, FieldContext{categories, codePage}, csv);
             EXPECT_TRUE(sameBytes(importOrFail(csv, FieldContext{categories, codePage}), records));
         }
+    }
+}
+
+// The room export reserves holds its text, so the text is never moved while it grows: random records,
+// and the longest cells there are (quotes everywhere, bytes a code page makes 3 bytes of UTF-8, every
+// stream with a page and quotes for a language).
+TEST(CsvExport, ReservedSizeHoldsTheWholeText) {
+    std::vector<ChannelRecord> records = randomRecords(400, 7);
+    for (const char fill : {'"', '\x98', '\xE9', '1'}) {
+        ChannelRecord record = testRecord("", 65535, 65535);
+        std::memset(record.name, fill, TextFieldSize);
+        std::memset(record.provider, fill, TextFieldSize);
+        record.frequency.set(INT32_MIN);
+        record.polarity.set(65535);
+        record.serviceType = 255;
+        record.category = 7;
+        record.streamCount = 255;
+        for (StreamEntry& entry : record.streams) entry = {255, {{255, 255}}, 4, 3, {'"', '"', '"'}, {{255, 255}}};
+        records.push_back(record);
+    }
+    const CategoryNames longNames = {"\"\"\"\"\"\"\"\"", "x", "=1", "", "", "", "", "\"=\"\"\""};
+    for (const CategoryNames* categories : {static_cast<const CategoryNames*>(nullptr), &Categories, &longNames}) {
+        for (const int codePage : {0, 1251}) {
+            const FieldContext context{categories, codePage};
+            for (std::size_t count : {std::size_t{0}, std::size_t{1}, records.size()}) {
+                const std::span<const ChannelRecord> some(records.data() + records.size() - count, count);
+                std::string csv;
+                exportCsv(some, context, csv);
+                const std::size_t reserved = csvExportSize(some, context);
+                EXPECT_LE(csv.size(), reserved) << count << " records, code page " << codePage;
+                EXPECT_LE(reserved, csv.size() * 3 / 2 + 1024) << "far more than the text needs";
+            }
+        }
+    }
+}
+
+// The streams cell reads as the editor's stream list shows each entry, whatever the entry's bytes.
+TEST(CsvExport, StreamsCellShowsTheEditorsStreamTexts) {
+    const std::vector<ChannelRecord> records = randomRecords(300, 99);
+    std::string csv;
+    exportCsv(records, FieldContext{}, csv);
+    CsvReader reader{csv};
+    std::vector<CsvCell> cells;
+    std::size_t count = 0;
+    ASSERT_TRUE(readCsvRow(reader, cells, count));  // the header
+    for (const ChannelRecord& record : records) {
+        ASSERT_TRUE(readCsvRow(reader, cells, count));
+        ASSERT_EQ(count, std::size_t{RecordFieldCount} + 3);
+        std::string expected;
+        TextBuffer text;
+        for (int i = 0; i < shownStreamCount(record); ++i) {
+            const StreamEntry& entry = record.streams[i];
+            expected += i > 0 ? "; " : "";
+            streamTypeText(entry, text);
+            expected += text;
+            streamPidText(entry, text);
+            expected += std::string(" ") + text;
+            streamLangText(entry, text);
+            if (text[0] != '\0') expected += ' ';
+            for (const char* c = text; *c != '\0'; ++c) expected += *c >= 0x20 && *c < 0x7F ? *c : '?';
+            if (streamPageText(entry, text)) expected += std::string(" page ") + text;
+        }
+        EXPECT_EQ(cells[count - 2].text(), expected);
     }
 }
 

@@ -1,6 +1,6 @@
 # The kvx command as a user runs it: version, check, export, import, diff, sort, order and dupes of
 # the sample list, with their exit statuses, and the imported, reordered and deduplicated lists
-# byte-identical to the sample.
+# byte-identical to the sample; lists of every size and from a pipe.
 #   cmake -DKVX=... -DSAMPLE=... -DCATEGORIES=... -DWORK=... [-DRUN=wine-run.sh] -P kvx_command_smoke.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -140,4 +140,37 @@ kvx(0 dupes ${prefix}${WORK}/twice.kvx --remove)
 same_as_sample(${WORK}/twice.kvx "dupes --remove")
 kvx(2 check ${prefix}${WORK}/missing.kvx)
 kvx(2 sort ${prefix}${SAMPLE} --by colour)
+
+# Lists are read whole, from their size: an empty list, a list with a trailing piece, one read from
+# a pipe (natively), and a folder, which is no list.
+function(expect_output pattern)
+  if(NOT last_output MATCHES "${pattern}")
+    message(FATAL_ERROR "expected output matching '${pattern}', got: ${last_output}")
+  endif()
+endfunction()
+file(WRITE ${WORK}/empty.kvx "")
+kvx(0 check ${prefix}${WORK}/empty.kvx)
+expect_output("no problems in 0 channels")
+kvx(0 export ${prefix}${WORK}/empty.kvx -o ${prefix}${WORK}/empty-list.csv)
+kvx(0 import ${prefix}${WORK}/empty-list.csv -o ${prefix}${WORK}/empty-back.kvx)
+file(SIZE ${WORK}/empty-back.kvx empty_size)
+if(NOT empty_size EQUAL 0)
+  message(FATAL_ERROR "an empty list came back as ${empty_size} bytes")
+endif()
+configure_file(${SAMPLE} ${WORK}/trailing.kvx COPYONLY)
+file(APPEND ${WORK}/trailing.kvx "abc")
+kvx(1 check ${prefix}${WORK}/trailing.kvx)
+expect_output("3 trailing bytes after the last whole record")
+kvx(0 sort ${prefix}${WORK}/trailing.kvx --by sid)
+kvx(0 check ${prefix}${WORK}/trailing.kvx)
+kvx(2 check ${prefix}${WORK})
+if(NOT RUN)
+  execute_process(COMMAND ${KVX} export /dev/stdin INPUT_FILE ${SAMPLE} OUTPUT_FILE ${WORK}/piped.csv RESULT_VARIABLE status)
+  kvx(0 export ${SAMPLE} -o ${WORK}/sample-plain.csv)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/piped.csv ${WORK}/sample-plain.csv
+                  RESULT_VARIABLE different)
+  if(NOT status EQUAL 0 OR different)
+    message(FATAL_ERROR "export of a list read from a pipe: status ${status}, differs from the file's: ${different}")
+  endif()
+endif()
 file(REMOVE_RECURSE ${WORK})

@@ -34,7 +34,24 @@ int compareByKey(const ChannelRecord& a, const ChannelRecord& b, SortKey key) {
 }
 
 TEST(Sort, OrdersByEveryKeyInBothDirectionsKeepingTheOrderOfEqualKeys) {
-    const char* const texts[] = {"alpha", "Alpha", "ALPHA", "alphabet", "beta", "Beta", "b", "", "_x", "z", "\xE9t"};
+    // Some share their first 16 bytes but for case, or are 29 bytes long, to reach past the part of the
+    // key that decides most comparisons.
+    const char* const texts[] = {"alpha",
+                                 "Alpha",
+                                 "ALPHA",
+                                 "alphabet",
+                                 "beta",
+                                 "Beta",
+                                 "b",
+                                 "",
+                                 "_x",
+                                 "z",
+                                 "\xE9t",
+                                 "Channel number 16 one",
+                                 "channel number 16 One",
+                                 "CHANNEL NUMBER 16",
+                                 "Channel number 16 one and two",
+                                 "Channel number 16 one and Two"};
     const std::int32_t frequencies[] = {-5, 0, 11778000, INT32_MIN, INT32_MAX, 12000000};
     const std::uint16_t sids[] = {0, 1, 300, 65535, 2};
     const std::uint8_t categories[] = {0, 1, 255, 7};
