@@ -73,7 +73,8 @@ test-native: native
 test-windows: windows windows64 prefix
 	@$(if $(ARCH_NOTE),echo "== $(ARCH_NOTE) ==")
 	@$(foreach b,$(TEST_BUILDS),echo "== Windows tests under Wine: $(call describe,$(b)) ==" && \
-	  (cd $(b) && WINEPREFIX=$(call prefix_of,$(b)) $(XVFB) ctest --output-on-failure -j $(JOBS)) &&) true
+	  (cd $(b) && WINEPREFIX=$(call prefix_of,$(b)) $(XVFB) $(CURDIR)/scripts/wine-tests.sh $(call loader,$(b)) \
+	   ctest --output-on-failure -j $(JOBS)) &&) true
 
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)

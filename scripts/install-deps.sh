@@ -90,8 +90,12 @@ done
 # VDR is only run by the tests, each time with its own configuration: the system service its package
 # enables and starts would hold VDR's default port and any DVB device.
 if printf '%s\n' "${missing[@]}" | grep -qx vdr; then
+  if command -v systemctl >/dev/null; then
+    # Works without a running systemd too, so that the service does not start at the next boot.
+    "${SUDO[@]}" systemctl disable vdr.service >/dev/null 2>&1 || true
+  fi
   if [ -d /run/systemd/system ]; then
-    "${SUDO[@]}" systemctl disable --now vdr.service >/dev/null 2>&1 || true
+    "${SUDO[@]}" systemctl stop vdr.service >/dev/null 2>&1 || true
   elif [ -x /etc/init.d/vdr ]; then
     "${SUDO[@]}" /etc/init.d/vdr stop >/dev/null 2>&1 || true
     "${SUDO[@]}" update-rc.d vdr disable >/dev/null 2>&1 || true

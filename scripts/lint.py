@@ -66,9 +66,9 @@ def load_database(build_dir, root, build):
     for entry in entries:
         file = os.path.realpath(os.path.join(entry["directory"], entry["file"]))
         if ours(file, root, build):
-            command = entry.get("arguments") or entry.get("command")
-            units[file] = json.dumps([entry["directory"], command])
-    return units
+            # A file built by several targets has a command for each, and clang-tidy reads it with each.
+            units.setdefault(file, []).append([entry["directory"], entry.get("arguments") or entry.get("command")])
+    return {file: json.dumps(commands) for file, commands in units.items()}
 
 
 def has_windows_branch(path):
