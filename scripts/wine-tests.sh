@@ -15,4 +15,7 @@ command -v "$loader" >/dev/null && command -v wineserver >/dev/null || {
 # Also on an interrupted run: a server left up would hold the prefix for good.
 trap 'wineserver -k 2>/dev/null' EXIT
 wineserver -p
+# Wine's services (and its desktop) start with the first process and then live as long as the server:
+# started by a test, they would keep its output open and ctest would wait for it for good.
+"$loader" wineboot </dev/null >/dev/null 2>&1
 "$@"
