@@ -44,14 +44,6 @@ describe = $(if $(filter $(WINDOWS64),$(1)),x86-64 program under wine64,32-bit p
 
 # Every C++ source and header of ours, tracked or new.
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
-# The lint reads every translation unit of the native build, and those of the 32-bit Windows build
-# that only it has, parsed by clang for the MinGW target with the cross compiler's headers.
-LINTED := $(CURDIR)/(bench|channel|examples|form|kvx|tests)/
-LINTED_WINDOWS := $(CURDIR)/(app|bench|form|resources|tests/(app|form|resources|support))/
-MINGW_CXX := $(firstword $(wildcard /usr/lib/gcc/i686-w64-mingw32/*-posix/include/c++))
-MINGW_TARGET := -extra-arg=--target=i686-w64-mingw32 -extra-arg=-isystem$(MINGW_CXX) \
-  -extra-arg=-isystem$(MINGW_CXX)/i686-w64-mingw32 -extra-arg=-isystem/usr/i686-w64-mingw32/include
-
 .PHONY: deps native windows windows64 prefix test test-native test-windows fuzz format format-check lint run bench screenshot kvx dist clean
 
 deps:
@@ -81,7 +73,8 @@ test-native: native
 test-windows: windows windows64 prefix
 	@$(if $(ARCH_NOTE),echo "== $(ARCH_NOTE) ==")
 	@$(foreach b,$(TEST_BUILDS),echo "== Windows tests under Wine: $(call describe,$(b)) ==" && \
-	  (cd $(b) && WINEPREFIX=$(call prefix_of,$(b)) $(XVFB) ctest --output-on-failure -j $(JOBS)) &&) true
+	  (cd $(b) && WINEPREFIX=$(call prefix_of,$(b)) $(XVFB) $(CURDIR)/scripts/wine-tests.sh $(call loader,$(b)) \
+	   ctest --output-on-failure -j $(JOBS)) &&) true
 
 fuzz: native
 	@scripts/fuzz.sh $(NATIVE) $(FUZZ_SECONDS)
@@ -93,13 +86,10 @@ format-check: deps
 	@echo "== format check =="
 	@clang-format --dry-run --Werror $(SOURCES) && echo "format: every file is formatted"
 
+# Every C++ file of ours in the native and 32-bit Windows compile databases; files unchanged since
+# a clean lint (their content, compile command, headers and .clang-tidy) come from build/lint-cache.
 lint: native windows
-	@echo "== lint (clang-tidy) =="
-	@{ run-clang-tidy -p $(NATIVE) -quiet -j $(JOBS) '$(LINTED)' && \
-	   run-clang-tidy -p $(WINDOWS) -quiet -j $(JOBS) $(MINGW_TARGET) '$(LINTED_WINDOWS)'; } > build/lint.log 2>&1 || \
-	  { sed 's/\x1b\[[0-9;]*m//g' build/lint.log | grep -E '(warning|error):' | sort -u >&2; \
-	    echo "lint: findings above" >&2; exit 1; }
-	@echo "lint: no finding"
+	@scripts/lint.sh $(NATIVE) $(WINDOWS) $(JOBS)
 
 test: format-check test-native test-windows fuzz lint
 	@scripts/test-summary.sh "$(ARCH_NOTE)" $(NATIVE) $(TEST_BUILDS)

@@ -45,6 +45,8 @@ wanted=(
   "clang-format:/usr/bin/clang-format"
   "clang-tidy:/usr/bin/clang-tidy"
   "zip:/usr/bin/zip"
+  "vdr:/usr/bin/vdr"
+  "vdr-plugin-streamdev-client:/usr/lib/vdr/plugins/libvdr-streamdev-client.so.2.6.0"
 )
 if [ "$runs32" = 1 ]; then
   wanted+=("wine32:/usr/lib/wine/wine")
@@ -72,13 +74,39 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 echo "install-deps: installing ${missing[*]}"
+# A new machine often runs its first unattended upgrade just then: wait for apt's lock, not fail.
+apt_get=("${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900)
 need_update=${need_update:-1}
 if [ "$need_update" = 1 ]; then
-  "${SUDO[@]}" apt-get update -qq
+  "${apt_get[@]}" update -qq
 fi
 # wine32 comes from the i386 architecture.
 pkgs=()
 for p in "${missing[@]}"; do
   if [ "$p" = wine32 ]; then pkgs+=("wine32:i386"); else pkgs+=("$p"); fi
 done
-"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${pkgs[@]}"
+"${apt_get[@]}" install -y -qq "${pkgs[@]}"
+
+# VDR is only run by the tests, each time with its own configuration: the system service its package
+# enables and starts would hold VDR's default port and any DVB device.
+if printf '%s\n' "${missing[@]}" | grep -qx vdr; then
+  if command -v systemctl >/dev/null; then
+    # Works without a running systemd too, so that the service does not start at the next boot.
+    "${SUDO[@]}" systemctl disable vdr.service >/dev/null 2>&1 || true
+  fi
+  if [ -d /run/systemd/system ]; then
+    "${SUDO[@]}" systemctl stop vdr.service >/dev/null 2>&1 || true
+  elif [ -x /etc/init.d/vdr ]; then
+    "${SUDO[@]}" /etc/init.d/vdr stop >/dev/null 2>&1 || true
+    "${SUDO[@]}" update-rc.d vdr disable >/dev/null 2>&1 || true
+  fi
+fi
+
+# Whatever the build later looks up must now be there; say which package failed to bring it.
+for entry in "${wanted[@]}"; do
+  if [ ! -e "${entry#*:}" ]; then
+    echo "install-deps: ${entry#*:} is still missing after installing the Debian package ${entry%%:*}" >&2
+    exit 1
+  fi
+done
+echo "install-deps: done"

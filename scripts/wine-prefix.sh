@@ -5,6 +5,15 @@
 set -euo pipefail
 prefix=$(realpath -m "${1:?usage: wine-prefix.sh PREFIX_DIR [WINE_LOADER]}")
 loader=${2:-wine}
+if ! command -v "$loader" >/dev/null; then
+  [ "$(basename "$loader")" = wine64 ] && package=wine64 || package="wine (and wine32 for 32-bit programs)"
+  echo "wine-prefix: the Wine loader $loader is missing: install the Debian package $package" >&2
+  exit 2
+fi
+if [ -z "${DISPLAY:-}" ] && ! command -v xvfb-run >/dev/null; then
+  echo "wine-prefix: xvfb-run is missing: install the Debian package xvfb" >&2
+  exit 2
+fi
 marker="$prefix/.vessaly-ready"
 version=3
 if [ -f "$marker" ] && [ "$(cat "$marker")" = "$version" ]; then
