@@ -1,5 +1,6 @@
 #include "formats/enigma2_values.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace enigma2 {
@@ -120,14 +121,16 @@ void appendDecimal(std::string& out, std::int64_t value) {
 
 void appendHex(std::string& out, std::uint32_t value, int minimumDigits, bool upper) {
     const char* const letters = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    // Filled from the end, padded with zeros to the minimum, then appended at once.
     char digits[8];
-    int count = 0;
+    int start = 8;
     do {
-        digits[count++] = letters[value & 0xFu];
+        digits[--start] = letters[value & 0xFu];
         value >>= 4;
-    } while (value != 0 && count < 8);
-    for (int pad = count; pad < minimumDigits; ++pad) out += '0';
-    while (count > 0) out += digits[--count];
+    } while (value != 0 && start > 0);
+    const int padded = 8 - std::min(minimumDigits, 8);
+    while (start > padded) digits[--start] = '0';
+    out.append(digits + start, static_cast<std::size_t>(8 - start));
 }
 
 }  // namespace enigma2

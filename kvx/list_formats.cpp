@@ -73,14 +73,19 @@ bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, 
     for (const fs::directory_entry& entry : entries) {
         const std::string name = entry.path().filename().string();
         if (!isEnigma2SettingsFile(name) || (lamedb && name == "lamedb5")) continue;
-        NamedFile file{name, {}};
+        FileBytes read;
         std::string fileWhy;
-        if (!readWholeFile(entry.path().string().c_str(), file.bytes, fileWhy)) {
+        if (!readFileBytes(entry.path().string().c_str(), read, fileWhy)) {
             why = name;
             why += ": ";
             why += fileWhy;
             return false;
         }
+        // The copy goes into room reserved in large pages: a lamedb is megabytes, each small page of
+        // it a fault.
+        NamedFile file{name, {}};
+        reserveOutput(file.bytes, read.size);
+        file.bytes.assign(read.view());
         files.push_back(std::move(file));
     }
     return true;
@@ -108,6 +113,7 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
     if (format == ListFormat::Enigma2) {
         std::vector<NamedFile> files;
         if (!readSettingsFolder(path, files, why)) return false;
+        reserveOutput(records, ChannelTable::Capacity);  // room only: the list is written into it once
         return importEnigma2(files, options, records, report);
     }
     FileBytes text;
