@@ -213,12 +213,11 @@ void noteCounts(const ImportCounts& counts, FormatReport& report) {
 
 bool importVdr(std::string_view text, const FormatOptions& options, std::vector<ChannelRecord>& records,
                FormatReport& report) {
+    // records is written in the room the caller reserved: reserving by the line count here would move
+    // it to fresh, small-paged memory whenever group lines make the file longer than that room.
     records.clear();
-    std::size_t lineCount = 0;
-    for (const char c : text) lineCount += c == '\n';
-    records.reserve(lineCount + 1);
     std::vector<int> groupOf;  // per record: its group line's position in groupNames, -1 before any
-    groupOf.reserve(lineCount + 1);
+    groupOf.reserve(records.capacity());
     std::vector<std::string> groupNames;
     ImportCounts counts;
     TextScratch scratch;
