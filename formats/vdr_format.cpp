@@ -159,6 +159,20 @@ bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& opt
     return true;
 }
 
+std::size_t vdrExportSize(std::span<const ChannelRecord> records) {
+    // Numbers, colons and texts of a line, its streams' "PID=lan@type," and a group line where the
+    // category changes.
+    constexpr std::size_t LineSize = 128, StreamSize = 16, GroupLineSize = 64;
+    std::size_t size = 0;
+    int lastCategory = -1;
+    for (const ChannelRecord& record : records) {
+        size += LineSize + StreamSize * static_cast<std::size_t>(shownStreamCount(record));
+        if (record.category != lastCategory) size += GroupLineSize;
+        lastCategory = record.category;
+    }
+    return size;
+}
+
 bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& out,
                FormatReport& report) {
     std::vector<bool> written(records.size(), false);
@@ -175,7 +189,7 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
         }
     }
     const std::vector<std::uint16_t> rids = repeatIds(records, written);
-    out.reserve(out.size() + records.size() * 160);
+    out.reserve(out.size() + vdrExportSize(records));  // no more when the caller reserved it
     std::string name, provider, scratch, group, groupText;
     std::bitset<256> groupNoted;
     int lastCategory = -1;

@@ -15,6 +15,10 @@
 bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& out,
                FormatReport& report);
 
+// Room that the text exportVdr appends for records almost always fits in, so that it can be
+// reserved once (a larger text only grows).
+std::size_t vdrExportSize(std::span<const ChannelRecord> records);
+
 // Appends the channel line export writes for one record (no group line, RID 0). False when its
 // name or provider is not UTF-8 and no code page is given.
 bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& options, std::string& out);

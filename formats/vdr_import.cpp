@@ -213,16 +213,17 @@ void noteCounts(const ImportCounts& counts, FormatReport& report) {
 
 bool importVdr(std::string_view text, const FormatOptions& options, std::vector<ChannelRecord>& records,
                FormatReport& report) {
+    // records is written in the room the caller reserved: reserving by the line count here would move
+    // it to fresh, small-paged memory whenever group lines make the file longer than that room.
     records.clear();
-    std::size_t lineCount = 0;
-    for (const char c : text) lineCount += c == '\n';
-    records.reserve(lineCount + 1);
-    std::vector<int> groupOf;  // per record: its group line's position in groupNames, -1 before any
-    groupOf.reserve(lineCount + 1);
-    std::vector<std::string> groupNames;
+    // Per record: the name of the group line it follows, as it stands in text (no data before any).
+    // Names are read only where needed, once per group line, so that a line allocates nothing here.
+    std::vector<std::string_view> groupOf;
+    groupOf.reserve(records.capacity());
+    std::string_view groupLine;
     ImportCounts counts;
     TextScratch scratch;
-    std::string why, groupText, group;
+    std::string why;
     static VdrChannel channel;
     VdrLineError error;
     int line = 0;
@@ -238,13 +239,12 @@ bool importVdr(std::string_view text, const FormatOptions& options, std::vector<
             continue;
         }
         if (channel.group) {
-            vdrTextFromLine(channel.name, groupText);
-            if (!isUtf8(groupText)) {
+            // vdrTextFromLine changes only ASCII characters: the name is UTF-8 when the line's text is.
+            if (!isUtf8(channel.name)) {
                 report.problems.push_back({line, "group", "not UTF-8"});
                 continue;
             }
-            vdrGroupNameChange(groupText, group);  // the name kvx would write for it
-            groupNames.push_back(group);
+            groupLine = channel.name;
             continue;
         }
         if (channel.sourceKind != 'S') {
@@ -283,40 +283,46 @@ bool importVdr(std::string_view text, const FormatOptions& options, std::vector<
         counts.networkIds += channel.nid != 0;
         counts.languages += channel.cutLanguages;
         counts.pids += channel.droppedPids;
-        groupOf.push_back(static_cast<int>(groupNames.size()) - 1);
+        groupOf.push_back(groupLine);
     }
     if (!report.problems.empty()) {
         records.clear();
         return false;
     }
 
-    const std::vector<int> matches =
-        options.base.empty() ? std::vector<int>(records.size(), NoMatch) : matchByService(records, options.base);
-    std::vector<int> categoryOf(groupNames.size(), -1);  // resolved when first needed
+    const std::vector<int> matches = options.base.empty() ? std::vector<int>{} : matchByService(records, options.base);
+    // A group line's records follow one another: its name and category are kept while they last.
+    const char* namedGroup = nullptr;
+    std::string groupText, group, baseGroup;
+    int known = -1;  // the category of group, resolved when first needed
     std::string baseLine;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const int groupIndex = groupOf[i];
+        const bool grouped = groupOf[i].data() != nullptr;
+        if (grouped && groupOf[i].data() != namedGroup) {
+            namedGroup = groupOf[i].data();
+            vdrTextFromLine(groupOf[i], groupText);
+            vdrGroupNameChange(groupText, group);  // the name kvx would write for it
+            known = -1;
+        }
         const auto category = [&]() -> std::uint8_t {
-            if (groupIndex < 0) return 255;
-            int& known = categoryOf[static_cast<std::size_t>(groupIndex)];
-            if (known < 0)
-                known =
-                    categoryFromGroupName(groupNames[static_cast<std::size_t>(groupIndex)], options.context, report);
+            if (!grouped) return 255;
+            if (known < 0) known = categoryFromGroupName(group, options.context, report);
             return static_cast<std::uint8_t>(known);
         };
-        if (matches[i] == NoMatch) {
+        const int match = matches.empty() ? NoMatch : matches[i];
+        if (match == NoMatch) {
             ++counts.withoutBase;
             records[i].category = category();
             continue;
         }
-        const ChannelRecord& base = options.base[static_cast<std::size_t>(matches[i])];
+        const ChannelRecord& base = options.base[static_cast<std::size_t>(match)];
         ChannelRecord merged = base;
         ChannelRecord fromBase;
         const bool baseWritten = recordOfBase(base, options, baseLine, scratch, fromBase);
         mergeRecord(merged, records[i], fromBase, !baseWritten);
-        if (groupIndex >= 0) {
-            vdrGroupNameChange(categoryGroupName(base.category, options.context), group);
-            if (group != groupNames[static_cast<std::size_t>(groupIndex)]) merged.category = category();
+        if (grouped) {
+            vdrGroupNameChange(categoryGroupName(base.category, options.context), baseGroup);
+            if (baseGroup != group) merged.category = category();
         }
         records[i] = merged;
     }

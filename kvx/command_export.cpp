@@ -42,6 +42,7 @@ int runExport() {
     }
     FormatReport report;
     std::string text;
+    if (format == ListFormat::Vdr) reserveOutput(text, vdrExportSize(list.records));
     std::vector<NamedFile> files;
     const bool exported = format == ListFormat::Vdr ? exportVdr(list.records, options, text, report)
                                                     : exportEnigma2(list.records, options, files, report);

@@ -261,4 +261,46 @@ TEST(VdrList, GroupsBecomeCategories) {
     EXPECT_EQ(report.addedCategories, CategoryNames{"Weather"});
 }
 
+// With a base list a group line changes a channel's category only where it differs from the group
+// export writes for the base's category; channels before any group line keep the base's.
+TEST(VdrList, GroupsOverABaseChangeOnlyWhatDiffers) {
+    const CategoryNames names = {"News", "Sport"};
+    const char* text =
+        "A:1:H:S19.2E:1:0:0:0:0:1:0:0:0\n:Sport\nB:1:H:S19.2E:1:0:0:0:0:2:0:0:0\nC:1:H:S19.2E:1:0:0:0:0:3:0:0:0\n"
+        ":Sport\n:News\nD:1:H:S19.2E:1:0:0:0:0:4:0:0:0\n:Weather\nE:1:H:S19.2E:1:0:0:0:0:5:0:0:0\n"
+        ":\nF:1:H:S19.2E:1:0:0:0:0:6:0:0:0\n:Weather\nG:1:H:S19.2E:1:0:0:0:0:7:0:0:0\n";
+    std::vector<ChannelRecord> base;
+    FormatReport report;
+    ASSERT_TRUE(importVdr(text, options(&names, 0), base, report));
+    ASSERT_EQ(base.size(), 7U);
+    const std::uint8_t baseCategories[] = {0, 1, 0, 0, 2, 1, 2};
+    for (std::size_t i = 0; i < base.size(); ++i) base[i].category = baseCategories[i];
+    FormatOptions withBase = options(&names, 0);
+    withBase.base = base;
+    std::vector<ChannelRecord> records;
+    FormatReport merged;
+    ASSERT_TRUE(importVdr(text, withBase, records, merged));
+    ASSERT_EQ(records.size(), 7U);
+    // A: no group, kept; B: same group; C: other group; D: News after a repeated Sport; E: Weather,
+    // already added; F: an empty group is no category; G: Weather again.
+    const std::uint8_t want[] = {0, 1, 1, 0, 2, 255, 2};
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].category, want[i]) << i;
+    EXPECT_EQ(merged.addedCategories, CategoryNames{"Weather"});
+}
+
+// A list is written into the room its caller reserved, however many group lines the file holds.
+TEST(VdrList, ImportKeepsTheReservedRoom) {
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += ":" + std::to_string(i % 3) + "\nA:1:H:S19.2E:1:0:0:0:0:" + std::to_string(i + 1) + ":0:0:0\n";
+    std::vector<ChannelRecord> records;
+    records.reserve(40);
+    const ChannelRecord* room = records.data();
+    FormatReport report;
+    ASSERT_TRUE(importVdr(text, options(nullptr, 0), records, report));
+    ASSERT_EQ(records.size(), 40U);
+    EXPECT_EQ(records.data(), room);
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].category, i % 3) << i;
+}
+
 }  // namespace
