@@ -134,7 +134,14 @@ bool flushToDisk(std::FILE* file, char* why, std::size_t whySize) {
 }
 
 void reserveRoom(std::FILE* file, std::size_t size) {
-    if (size > 0) posix_fallocate(fileno(file), 0, static_cast<off_t>(size));
+#ifdef __linux__
+    // fallocate, not posix_fallocate: where the file system cannot set room aside, the latter would
+    // write the whole size once more to make it.
+    if (size > 0) fallocate(fileno(file), 0, 0, static_cast<off_t>(size));
+#else
+    (void)file;
+    (void)size;
+#endif
 }
 
 const void* mapFile(const char* path, std::size_t& size) {

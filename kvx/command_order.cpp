@@ -164,6 +164,7 @@ int runOrder() {
     const OrderResult result = orderLike(reference, list.records, Text.codePage, Unmatched == "drop");
     std::vector<std::string> notes;
     std::vector<ChannelRecord> records;
+    reserveOutput(records, result.order.size());
     arrangeLike(list.records, result, reference, copy, records, notes);
     for (const std::string& note : notes) complain(File, note);
     sayCounts(result, reference.size(), reference);

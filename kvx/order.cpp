@@ -1,7 +1,6 @@
 #include "kvx/order.h"
 
 #include "form/form_text.h"
-#include "kvx/list_files.h"
 
 OrderResult orderLike(std::span<const ChannelRecord> reference, std::span<const ChannelRecord> list, int codePage,
                       bool dropUnmatched) {
@@ -52,9 +51,10 @@ std::string_view cutName(std::string_view text, int codePage) {
 void arrangeLike(std::span<const ChannelRecord> list, const OrderResult& result,
                  std::span<const ChannelRecord> reference, const OrderCopy& copy, std::vector<ChannelRecord>& records,
                  std::vector<std::string>& notes) {
-    // Each record is written once, in its new place, into room reserved for the whole result.
+    // Each record is written once, in its new place, into room reserved for the whole result (by
+    // the caller, in large pages).
     records.clear();
-    reserveOutput(records, result.order.size());
+    records.reserve(result.order.size());
     for (const int position : result.order) records.push_back(list[static_cast<std::size_t>(position)]);
     for (std::size_t i = 0; i < records.size(); ++i) {
         ChannelRecord& record = records[i];

@@ -30,10 +30,10 @@ struct OrderCopy {
     int codePage = 0;         // of the names: where a long name is cut
 };
 
-// Writes the result's records, made from list, the list result was made from, into records, each
-// record once into room reserved for them all (a copy of the list rearranged afterwards would touch
-// twice the memory). A reference name of 30 bytes is cut to the 29 a stored name holds, at a
-// character's start when it is UTF-8, with a note naming the channel.
+// Writes the result's records, made from list, the list result was made from, into records: each
+// record once, into the room the caller reserved (reserveOutput); a copy of the list rearranged
+// afterwards would touch twice the memory. A reference name of 30 bytes is cut to the 29 a stored
+// name holds, at a character's start when it is UTF-8, with a note naming the channel.
 void arrangeLike(std::span<const ChannelRecord> list, const OrderResult& result,
                  std::span<const ChannelRecord> reference, const OrderCopy& copy, std::vector<ChannelRecord>& records,
                  std::vector<std::string>& notes);
