@@ -76,6 +76,7 @@ std::FILE* createTemporary(const char* target, FileResult& result) {
 
 // Writes the bytes to the open temporary file and closes it; every step is checked.
 FileResult writeTemporary(std::FILE* file, const void* bytes, std::size_t size) {
+    FileReplace::reserveRoom(file, size);
     FileReplace::clearSystemError();
     if ((size > 0 && std::fwrite(bytes, 1, size, file) != size) || std::fflush(file) != 0) {
         const FileResult result = failure("Writing %s failed: %s", temporaryName(), systemError());
@@ -92,8 +93,16 @@ FileResult writeTemporary(std::FILE* file, const void* bytes, std::size_t size) 
     return success();
 }
 
-// Reads the closed temporary file back and compares it with the bytes, byte for byte.
+// Reads the closed temporary file back and compares it with the bytes, byte for byte: through a
+// mapping of the system's cached copy where there is one, else in pieces.
 FileResult verifyTemporary(const void* bytes, std::size_t total) {
+    std::size_t mappedSize = 0;
+    if (const void* mapped = FileReplace::mapFile(TemporaryPath, mappedSize)) {
+        const bool same = mappedSize == total && std::memcmp(mapped, bytes, total) == 0;
+        FileReplace::unmapFile(mapped, mappedSize);
+        if (!same) return failure("%s does not read back as it was written.", temporaryName());
+        return success();
+    }
     FileReplace::clearSystemError();
     std::FILE* file = std::fopen(TemporaryPath, "rb");
     if (file == nullptr) return failure("Reopening %s failed: %s", temporaryName(), systemError());

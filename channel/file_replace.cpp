@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -85,6 +87,15 @@ bool flushToDisk(std::FILE* file, char* why, std::size_t whySize) {
     return true;
 }
 
+void reserveRoom(std::FILE* /*file*/, std::size_t /*size*/) {}
+
+// A mapped file could not be replaced while it is mapped; Windows reads the file back instead.
+const void* mapFile(const char* /*path*/, std::size_t& size) {
+    size = 0;
+    return nullptr;
+}
+void unmapFile(const void* /*mapping*/, std::size_t /*size*/) {}
+
 bool replace(const char* source, const char* target, char* why, std::size_t whySize) {
     if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         systemMessage(GetLastError(), why, whySize);
@@ -120,6 +131,38 @@ bool flushToDisk(std::FILE* file, char* why, std::size_t whySize) {
         return false;
     }
     return true;
+}
+
+void reserveRoom(std::FILE* file, std::size_t size) {
+#ifdef __linux__
+    // fallocate, not posix_fallocate: where the file system cannot set room aside, the latter would
+    // write the whole size once more to make it.
+    if (size > 0) fallocate(fileno(file), 0, 0, static_cast<off_t>(size));
+#else
+    (void)file;
+    (void)size;
+#endif
+}
+
+const void* mapFile(const char* path, std::size_t& size) {
+    size = 0;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd == -1) return nullptr;
+    struct stat facts {};
+    if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode) || facts.st_size <= 0) {
+        close(fd);
+        return nullptr;
+    }
+    size = static_cast<std::size_t>(facts.st_size);
+    // The bytes just written are in the system's cache: mapping them all at once costs no copy.
+    void* mapped = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+    close(fd);
+    if (mapped == MAP_FAILED) size = 0;
+    return mapped == MAP_FAILED ? nullptr : mapped;
+}
+
+void unmapFile(const void* mapping, std::size_t size) {
+    if (mapping != nullptr) munmap(const_cast<void*>(mapping), size);
 }
 
 bool replace(const char* source, const char* target, char* why, std::size_t whySize) {

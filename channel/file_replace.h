@@ -19,6 +19,16 @@ std::FILE* createNew(const char* path);
 // Pushes the bytes already handed to the system (after fflush) through to the disk.
 bool flushToDisk(std::FILE* file, char* why, std::size_t whySize);
 
+// Tells the system how large the new file will be, so that it can set its room aside in one step
+// instead of while the bytes arrive; only a wish, never an error.
+void reserveRoom(std::FILE* file, std::size_t size);
+
+// The whole file mapped read-only, its size in size, for comparing it without copying it; nullptr
+// where the system offers no mapping, the file is empty or mapping fails (the caller then reads the
+// file). Release with unmapFile.
+const void* mapFile(const char* path, std::size_t& size);
+void unmapFile(const void* mapping, std::size_t size);
+
 // Forgets the last system error, so that the next failure reported is the failing call's own.
 void clearSystemError();
 

@@ -27,12 +27,14 @@ constexpr std::array<char, 512> HexDigits = makeHexDigits();
 
 void appendRecordCell(std::string& out, const ChannelRecord& record) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
-    const std::size_t start = out.size();
-    out.resize(start + 1 + 2 * ChannelRecordSize);
-    char* at = out.data() + start;
+    // Built on the stack and appended in one go: the text's fresh memory is written once, not
+    // cleared first by a resize and then written again.
+    char cell[1 + 2 * ChannelRecordSize];
+    char* at = cell;
     *at++ = 'x';  // a cell of digits alone would come back from a spreadsheet as a number
     for (std::size_t i = 0; i < ChannelRecordSize; ++i, at += 2)
         std::memcpy(at, &HexDigits[2 * std::size_t{bytes[i]}], 2);
+    out.append(cell, sizeof cell);
 }
 
 // A number with zeros in front up to width digits, as printf's %0Nd writes it.
@@ -101,7 +103,6 @@ std::size_t csvExportSize(std::span<const ChannelRecord> records, const FieldCon
 }
 
 void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out) {
-    out.reserve(out.size() + csvExportSize(records, context));
     out += "position";
     for (const RecordField& field : RecordFields) {
         out += ',';

@@ -8,7 +8,8 @@
 
 #include "kvx/record_fields.h"
 
-// Appends the header and one row per record, in list order. Text cells a spreadsheet would turn
+// Appends the header and one row per record, in list order, into the room the caller reserved
+// (csvExportSize: reading the records for it once is enough). Text cells a spreadsheet would turn
 // into a number, date, truth value or formula are written in a form that keeps them text.
 void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out);
 

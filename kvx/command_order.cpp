@@ -59,7 +59,7 @@ bool newCategoryByte(const FieldContext& context, FormatReport& additions, int& 
     return true;
 }
 
-void sayCounts(const OrderResult& result, std::size_t referenceSize, const std::vector<ChannelRecord>& reference) {
+void sayCounts(const OrderResult& result, std::size_t referenceSize, std::span<const ChannelRecord> reference) {
     std::string out;
     for (int tier = 1; tier <= 4; ++tier) {
         out += "kvx: ";
@@ -124,10 +124,15 @@ int runOrder() {
     const ListFormat format = detectListFormat(Like);
     if (!Source.empty() && (format == ListFormat::Kvx || format == ListFormat::Csv))
         complain(Like, "a kvx list or CSV names no satellite: --source leaves all its channels");
-    std::vector<ChannelRecord> reference;
+    // A kvx reference is used where it lies in the file read; the other formats are converted.
+    ChannelList referenceList;
+    std::vector<ChannelRecord> converted;
     FormatReport report;
     std::string why;
-    const bool read = readListIn(Like, format, options, reference, report, why);
+    const bool read = format == ListFormat::Kvx ? readChannelList(Like.c_str(), referenceList, why)
+                                                : readListIn(Like, format, options, converted, report, why);
+    const std::span<const ChannelRecord> reference =
+        format == ListFormat::Kvx ? referenceList.records : std::span<const ChannelRecord>(converted);
     sayReport(Like, report);
     if (!why.empty()) {
         complain(Like, why);
@@ -159,8 +164,8 @@ int runOrder() {
     const OrderResult result = orderLike(reference, list.records, Text.codePage, Unmatched == "drop");
     std::vector<std::string> notes;
     std::vector<ChannelRecord> records;
-    copyRecords(list.records, records);
-    arrangeLike(records, result, reference, copy, notes);
+    reserveOutput(records, result.order.size());
+    arrangeLike(list.records, result, reference, copy, records, notes);
     for (const std::string& note : notes) complain(File, note);
     sayCounts(result, reference.size(), reference);
 

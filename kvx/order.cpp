@@ -48,45 +48,16 @@ std::string_view cutName(std::string_view text, int codePage) {
 
 }  // namespace
 
-namespace {
-
-// list[i] becomes the old list[source[i]], for a source that holds every position once.
-void permute(std::vector<ChannelRecord>& list, const std::vector<int>& source) {
-    std::vector<bool> done(list.size(), false);
-    for (std::size_t start = 0; start < list.size(); ++start) {
-        if (done[start] || source[start] == static_cast<int>(start)) continue;
-        const ChannelRecord first = list[start];
-        std::size_t at = start;
-        while (true) {
-            done[at] = true;
-            const auto from = static_cast<std::size_t>(source[at]);
-            if (from == start) {
-                list[at] = first;
-                break;
-            }
-            list[at] = list[from];
-            at = from;
-        }
-    }
-}
-
-}  // namespace
-
-void arrangeLike(std::vector<ChannelRecord>& list, const OrderResult& result, std::span<const ChannelRecord> reference,
-                 const OrderCopy& copy, std::vector<std::string>& notes) {
-    // Dropped channels go to the end, then away.
-    std::vector<int> source = result.order;
-    if (source.size() < list.size()) {
-        std::vector<bool> kept(list.size(), false);
-        for (const int position : source) kept[position] = true;
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            if (!kept[i]) source.push_back(static_cast<int>(i));
-        }
-    }
-    permute(list, source);
-    list.resize(result.order.size());
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        ChannelRecord& record = list[i];
+void arrangeLike(std::span<const ChannelRecord> list, const OrderResult& result,
+                 std::span<const ChannelRecord> reference, const OrderCopy& copy, std::vector<ChannelRecord>& records,
+                 std::vector<std::string>& notes) {
+    // Each record is written once, in its new place, into room reserved for the whole result (by
+    // the caller, in large pages).
+    records.clear();
+    records.reserve(result.order.size());
+    for (const int position : result.order) records.push_back(list[static_cast<std::size_t>(position)]);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        ChannelRecord& record = records[i];
         const int r = result.referenceOf[i];
         if (r == NoMatch) {
             if (copy.newCategory >= 0) record.category = static_cast<std::uint8_t>(copy.newCategory);

@@ -30,9 +30,10 @@ struct OrderCopy {
     int codePage = 0;         // of the names: where a long name is cut
 };
 
-// Turns list, the list result was made from, into the result's records, moving each record once
-// in place (a second list's worth of fresh memory costs more than the matching). A reference name
-// of 30 bytes is cut to the 29 a stored name holds, at a character's start when it is UTF-8, with a
-// note naming the channel.
-void arrangeLike(std::vector<ChannelRecord>& list, const OrderResult& result, std::span<const ChannelRecord> reference,
-                 const OrderCopy& copy, std::vector<std::string>& notes);
+// Writes the result's records, made from list, the list result was made from, into records: each
+// record once, into the room the caller reserved (reserveOutput); a copy of the list rearranged
+// afterwards would touch twice the memory. A reference name of 30 bytes is cut to the 29 a stored
+// name holds, at a character's start when it is UTF-8, with a note naming the channel.
+void arrangeLike(std::span<const ChannelRecord> list, const OrderResult& result,
+                 std::span<const ChannelRecord> reference, const OrderCopy& copy, std::vector<ChannelRecord>& records,
+                 std::vector<std::string>& notes);

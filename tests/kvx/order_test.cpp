@@ -50,8 +50,8 @@ std::vector<ChannelRecord> records(const std::vector<Channel>& channels) {
 std::vector<ChannelRecord> orderedRecords(const OrderResult& result, std::span<const ChannelRecord> reference,
                                           std::span<const ChannelRecord> list, const OrderCopy& copy,
                                           std::vector<std::string>& notes) {
-    std::vector<ChannelRecord> records(list.begin(), list.end());
-    arrangeLike(records, result, reference, copy, notes);
+    std::vector<ChannelRecord> records;
+    arrangeLike(list, result, reference, copy, records, notes);
     return records;
 }
 
