@@ -67,38 +67,6 @@ std::string categoryGroupName(std::uint8_t category, const FieldContext& context
     return std::to_string(category);
 }
 
-bool isUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        int length = 0;
-        std::uint32_t value = 0;
-        std::uint32_t smallest = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, value = lead & 0x1Fu, smallest = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, value = lead & 0x0Fu, smallest = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, value = lead & 0x07u, smallest = 0x10000;
-        } else {
-            return false;
-        }
-        if (text.size() - i < static_cast<std::size_t>(length)) return false;
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0u) != 0x80u) return false;
-            value = (value << 6) | (next & 0x3Fu);
-        }
-        if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
-}
-
 bool recordTextUtf8(const char (&field)[TextFieldSize], const FieldContext& context, std::string& out) {
     const std::string_view bytes = fieldText(field);
     if (context.codePage != 0) {

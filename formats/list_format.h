@@ -11,6 +11,7 @@
 
 #include "formats/csv_import.h"
 #include "kvx/record_fields.h"
+#include "kvx/utf8.h"
 
 // An orbital position in tenths of a degree, east positive: 192 is 19.2E, -8 is 0.8W.
 struct SatelliteSource {
@@ -53,9 +54,6 @@ std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& co
 // The group name written for a category byte: the file's name when given and in range, else the
 // number; 255 (no category) gives the empty name.
 std::string categoryGroupName(std::uint8_t category, const FieldContext& context);
-
-// True when text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool isUtf8(std::string_view text);
 
 // A record's name or provider as the UTF-8 other receivers' lists hold: converted from the code page
 // when one is given, else its bytes, which must be UTF-8. False, leaving out as it was, when they

@@ -3,6 +3,7 @@
 // the two directions agree exactly (a text goes back to the very bytes that show it), nothing is
 // ever replaced by a look-alike, and a cell costs no system call.
 #include "kvx/code_page.h"
+#include "kvx/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -29,54 +30,6 @@ struct CodePageTable {
     std::array<char32_t, 256> toUnicode{};                       // Undefined for bytes the page lacks
     std::vector<std::pair<char32_t, std::uint8_t>> fromUnicode;  // sorted; the lowest byte for a character
 };
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 character at text[at], advancing at; false for anything but the shortest form
-// of a scalar value.
-bool nextUtf8(std::string_view text, std::size_t& at, char32_t& c) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    int length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        c = lead;
-        ++at;
-        return true;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, c = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, c = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, c = lead & 0x07, minimum = 0x10000;
-    } else {
-        return false;
-    }
-    if (text.size() - at < static_cast<std::size_t>(length)) return false;
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80) return false;
-        c = (c << 6) | (next & 0x3F);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    at += length;
-    return true;
-}
 
 #ifdef _WIN32
 

@@ -1,6 +1,7 @@
 #include "kvx/name_key.h"
 
 #include "kvx/code_page.h"
+#include "kvx/utf8.h"
 
 namespace {
 
@@ -38,55 +39,6 @@ char32_t lowerCase(char32_t c) {
 
 bool isSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == 0xA0; }
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// One UTF-8 character at text[at] (advancing at), or false when the bytes there are not the
-// shortest form of one.
-bool decodeUtf8(std::string_view text, std::size_t& at, char32_t& c) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    int length = 0;
-    char32_t smallest = 0;
-    if (lead < 0x80) {
-        c = lead;
-        ++at;
-        return true;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, c = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, c = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, c = lead & 0x07, smallest = 0x10000;
-    } else {
-        return false;
-    }
-    if (text.size() - at < static_cast<std::size_t>(length)) return false;
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80) return false;
-        c = (c << 6) | (next & 0x3F);
-    }
-    if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    at += length;
-    return true;
-}
-
 }  // namespace
 
 void appendFoldedText(std::string& out, std::string_view bytes, int codePage) {
@@ -100,7 +52,7 @@ void appendFoldedText(std::string& out, std::string_view bytes, int codePage) {
     std::size_t at = 0;
     while (at < bytes.size()) {
         char32_t c = 0;
-        const bool character = decodeUtf8(bytes, at, c);
+        const bool character = nextUtf8(bytes, at, c);
         if (character && isSpace(c)) {
             spaceDue = out.size() > start;
             continue;
