@@ -51,11 +51,7 @@ int runDupes() {
     }
     ChannelList list;
     if (!readList(File, list)) return Trouble;
-    if (Remove && list.facts.recordsBeyondCapacity > 0) {
-        complain(File, std::to_string(list.facts.recordsBeyondCapacity) +
-                           " records beyond 16384 would be lost; nothing was written");
-        return Trouble;
-    }
+    if (Remove && !keepsEveryRecord(File, list)) return Trouble;
     warnDropped(File, list);
     const ChannelGroups services = sameServiceGroups(list.records);
     const ChannelGroups names = sameNameGroups(list.records, Text.codePage);

@@ -17,13 +17,7 @@ int runImport() {
     if (format == ListFormat::Detect) format = detectListFormat(File);
     if (format == ListFormat::Kvx) format = ListFormat::Csv;  // import reads text: CSV says what is wrong
     FormatOptions options;
-    if (!Source.empty()) {
-        if (!parseSatelliteSource(Source, options.source)) {
-            complain(Source, "--source takes the satellite in the form S19.2E or S0.8W");
-            return Trouble;
-        }
-        options.onlySource = true;
-    }
+    if (!takeSourceOption(Source, options)) return Trouble;
     CategoryNames names;
     if (!prepareContext(Text, options.context, names)) return Trouble;
     ChannelList base;

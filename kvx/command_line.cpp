@@ -54,6 +54,23 @@ void warnDropped(const std::string& path, const ChannelList& list) {
     }
 }
 
+bool keepsEveryRecord(const std::string& path, const ChannelList& list) {
+    if (list.facts.recordsBeyondCapacity == 0) return true;
+    complain(path, std::to_string(list.facts.recordsBeyondCapacity) +
+                       " records beyond 16384 would be lost; nothing was written");
+    return false;
+}
+
+bool takeSourceOption(const std::string& text, FormatOptions& options) {
+    if (text.empty()) return true;
+    if (!parseSatelliteSource(text, options.source)) {
+        complain(text, "--source takes the satellite in the form S19.2E or S0.8W");
+        return false;
+    }
+    options.onlySource = true;
+    return true;
+}
+
 void addCategoriesOption(CLI::App* command, TextOptions& options) {
     command->add_option("--categories", options.categories,
                         "Category file (one name a line, as the editor's Category.txt): categories by name");

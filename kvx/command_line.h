@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/list_format.h"
 #include "kvx/list_files.h"
 #include "kvx/record_fields.h"
 
@@ -35,6 +36,13 @@ bool readList(const std::string& path, ChannelList& list);
 
 // Says what the editor would leave out of the list: records past 16384, a trailing piece.
 void warnDropped(const std::string& path, const ChannelList& list);
+
+// For commands that write the list they read: false, said, when records past 16384 would be lost.
+bool keepsEveryRecord(const std::string& path, const ChannelList& list);
+
+// --source, when given: only that satellite's channels of another receiver's list count. False, said,
+// when the text is not a satellite position.
+bool takeSourceOption(const std::string& text, FormatOptions& options);
 
 // The categories file and code page options, and what they give once checked.
 struct TextOptions {

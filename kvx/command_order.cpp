@@ -104,20 +104,10 @@ std::string explanation(const OrderResult& result, const std::vector<ChannelReco
 int runOrder() {
     ChannelList list;
     if (!readList(File, list)) return Trouble;
-    if (list.facts.recordsBeyondCapacity > 0) {
-        complain(File, std::to_string(list.facts.recordsBeyondCapacity) +
-                           " records beyond 16384 would be lost; nothing was written");
-        return Trouble;
-    }
+    if (!keepsEveryRecord(File, list)) return Trouble;
     warnDropped(File, list);
     FormatOptions options;
-    if (!Source.empty()) {
-        if (!parseSatelliteSource(Source, options.source)) {
-            complain(Source, "--source takes the satellite in the form S19.2E or S0.8W");
-            return Trouble;
-        }
-        options.onlySource = true;
-    }
+    if (!takeSourceOption(Source, options)) return Trouble;
     CategoryNames names;
     if (!prepareContext(Text, options.context, names)) return Trouble;
 

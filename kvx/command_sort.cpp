@@ -13,11 +13,7 @@ int runSort() {
     ChannelList list;
     if (!readList(File, list)) return Trouble;
     // Writing the sorted list would lose the records the editor cannot hold.
-    if (list.facts.recordsBeyondCapacity > 0) {
-        complain(File, std::to_string(list.facts.recordsBeyondCapacity) +
-                           " records beyond 16384 would be lost; nothing was written");
-        return Trouble;
-    }
+    if (!keepsEveryRecord(File, list)) return Trouble;
     warnDropped(File, list);
     static const std::pair<const char*, SortKey> keys[] = {{"name", SortKey::Name},
                                                            {"provider", SortKey::Provider},
