@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "kvx/code_page.h"
 #include "formats/csv_export.h"
 #include "formats/csv_import.h"
+#include "kvx/code_page.h"
 #include "tests/kvx/kvx_test_records.h"
 
 namespace {
