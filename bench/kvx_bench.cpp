@@ -159,9 +159,9 @@ bool runRow(const std::string& kvx, const Row& row) {
     }
     const double ratio = figure.medianMs / floor.medianMs;
     const bool met = (row.ratioTarget == 0 || ratio <= row.ratioTarget) && figure.medianMs < row.targetMs;
-    char ratioTarget[16] = "      ";
-    if (row.ratioTarget != 0) std::snprintf(ratioTarget, sizeof ratioTarget, "<= %.0f x", row.ratioTarget);
-    std::printf("%-32s %8.2f %8.2f %6.2f   %s, < %3.0f ms  %-6s  %7ld %7ld   %s\n", row.what, figure.medianMs,
+    char ratioTarget[16] = "        ";
+    if (row.ratioTarget != 0) std::snprintf(ratioTarget, sizeof ratioTarget, "<= %.0f x,", row.ratioTarget);
+    std::printf("%-32s %8.2f %8.2f %6.2f   %s < %3.0f ms  %-6s  %7ld %7ld   %s\n", row.what, figure.medianMs,
                 floor.medianMs, ratio, ratioTarget, row.targetMs, met ? "met" : "MISSED", figure.faults, floor.faults,
                 floorName(row.floor));
     return met;
