@@ -92,16 +92,6 @@ std::size_t splitFields(std::string_view text, char separator, std::array<std::s
     return count;
 }
 
-// Text in quotes, for messages.
-inline std::string quoted(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    out += '"';
-    out += text;
-    out += '"';
-    return out;
-}
-
 bool readHex(std::string_view text, std::uint32_t maximum, std::uint32_t& value);
 bool readDecimal(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value);
 

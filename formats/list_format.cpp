@@ -77,3 +77,12 @@ bool recordTextUtf8(const char (&field)[TextFieldSize], const FieldContext& cont
     out.assign(bytes);
     return true;
 }
+
+std::string quoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    out += text;
+    out += '"';
+    return out;
+}

@@ -59,3 +59,6 @@ std::string categoryGroupName(std::uint8_t category, const FieldContext& context
 // when one is given, else its bytes, which must be UTF-8. False, leaving out as it was, when they
 // are not.
 bool recordTextUtf8(const char (&field)[TextFieldSize], const FieldContext& context, std::string& out);
+
+// Text between quotes, for messages that name a value read from a file.
+std::string quoted(std::string_view text);

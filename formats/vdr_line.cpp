@@ -1,5 +1,7 @@
 #include "formats/vdr_line.h"
 
+#include "formats/list_format.h"
+
 #include <charconv>
 
 namespace {
@@ -10,16 +12,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-// The text between quotes, for messages.
-std::string quoted(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    out += '"';
-    out += text;
-    out += '"';
-    return out;
 }
 
 void appendInt(std::string& out, std::int64_t value) {
