@@ -1,9 +1,11 @@
 #include "channel/channel_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "channel/file_replace.h"
 
@@ -74,15 +76,43 @@ std::FILE* createTemporary(const char* target, FileResult& result) {
     return nullptr;
 }
 
-// Writes the bytes to the open temporary file and closes it; every step is checked.
-FileResult writeTemporary(std::FILE* file, const void* bytes, std::size_t size) {
-    FileReplace::reserveRoom(file, size);
+// The save in progress: its temporary file open for writing, and the same file open for reading
+// back what was written, piece by piece.
+std::FILE* SaveWriter = nullptr;
+std::FILE* SaveReader = nullptr;
+bool TemporaryMade = false;  // TemporaryPath names a file this save made, not yet put in place
+
+// Pieces go to the file at most this large; the disk is asked to start on each as soon as it has
+// been read back, so for a file of megabytes it is busy while the rest is still being made.
+constexpr std::size_t WritePiece = std::size_t{1} << 20;
+
+// Reads the next size bytes of the temporary file and compares them with expected.
+FileResult readBack(const unsigned char* expected, std::size_t size) {
+    std::size_t done = 0;
     FileReplace::clearSystemError();
-    if ((size > 0 && std::fwrite(bytes, 1, size, file) != size) || std::fflush(file) != 0) {
-        const FileResult result = failure("Writing %s failed: %s", temporaryName(), systemError());
-        std::fclose(file);
-        return result;
+    while (done < size) {
+        const std::size_t wanted = std::min(size - done, sizeof CompareBuffer);
+        const std::size_t got = std::fread(CompareBuffer, 1, wanted, SaveReader);
+        if (std::ferror(SaveReader) != 0) return failure("Reading %s back failed: %s", temporaryName(), systemError());
+        if (got != wanted || std::memcmp(CompareBuffer, expected + done, got) != 0)
+            return failure("%s does not read back as it was written.", temporaryName());
+        done += got;
     }
+    return success();
+}
+
+// The file holds nothing past what was written.
+FileResult readBackEnd() {
+    FileReplace::clearSystemError();
+    const std::size_t got = std::fread(CompareBuffer, 1, 1, SaveReader);
+    if (std::ferror(SaveReader) != 0) return failure("Reading %s back failed: %s", temporaryName(), systemError());
+    if (got != 0) return failure("%s does not read back as it was written.", temporaryName());
+    return success();
+}
+
+// Waits until the temporary file is on the disk, and closes it.
+FileResult flushAndClose() {
+    std::FILE* file = std::exchange(SaveWriter, nullptr);
     char why[160];
     if (!FileReplace::flushToDisk(file, why, sizeof why)) {
         std::fclose(file);
@@ -93,35 +123,10 @@ FileResult writeTemporary(std::FILE* file, const void* bytes, std::size_t size) 
     return success();
 }
 
-// Reads the closed temporary file back and compares it with the bytes, byte for byte: through a
-// mapping of the system's cached copy where there is one, else in pieces.
-FileResult verifyTemporary(const void* bytes, std::size_t total) {
-    std::size_t mappedSize = 0;
-    if (const void* mapped = FileReplace::mapFile(TemporaryPath, mappedSize)) {
-        const bool same = mappedSize == total && std::memcmp(mapped, bytes, total) == 0;
-        FileReplace::unmapFile(mapped, mappedSize);
-        if (!same) return failure("%s does not read back as it was written.", temporaryName());
-        return success();
-    }
-    FileReplace::clearSystemError();
-    std::FILE* file = std::fopen(TemporaryPath, "rb");
-    if (file == nullptr) return failure("Reopening %s failed: %s", temporaryName(), systemError());
-    const auto* expected = static_cast<const unsigned char*>(bytes);
-    std::size_t done = 0;
-    bool same = true;
-    FileReplace::clearSystemError();
-    while (same) {
-        const std::size_t got = std::fread(CompareBuffer, 1, sizeof CompareBuffer, file);
-        same = got <= total - done && (got == 0 || std::memcmp(CompareBuffer, expected + done, got) == 0);
-        done += same ? got : 0;
-        if (got < sizeof CompareBuffer) break;
-    }
-    const bool readFailed = std::ferror(file) != 0;
-    if (readFailed) systemError();  // before fclose, which may set its own
-    std::fclose(file);
-    if (readFailed) return failure("Reading %s back failed: %s", temporaryName(), SystemError);
-    if (!same || done != total) return failure("%s does not read back as it was written.", temporaryName());
-    return success();
+// Gives a failed save up, leaving no temporary file behind; result is its reason.
+FileResult giveUp(const FileResult& result) {
+    abandonSave();
+    return result;
 }
 
 }  // namespace
@@ -159,18 +164,62 @@ FileResult readRecords(const char* path, const char* mode, ChannelRecord* record
     return success();
 }
 
-FileResult saveBytes(const char* path, const void* bytes, std::size_t size) {
+FileResult beginSave(const char* path, std::size_t sizeIfKnown) {
+    abandonSave();
     FileResult result{};
-    std::FILE* file = createTemporary(path, result);
-    if (file == nullptr) return result;
-    result = writeTemporary(file, bytes, size);
-    if (result.ok) result = verifyTemporary(bytes, size);
-    if (result.ok) {
-        char why[160];
-        if (FileReplace::replace(TemporaryPath, path, why, sizeof why)) return result;
-        result = failure("Replacing the file with %s failed: %s", temporaryName(), why);
+    SaveWriter = createTemporary(path, result);
+    if (SaveWriter == nullptr) return result;
+    TemporaryMade = true;
+    FileReplace::reserveRoom(SaveWriter, sizeIfKnown);
+    FileReplace::clearSystemError();
+    SaveReader = std::fopen(TemporaryPath, "rb");
+    if (SaveReader == nullptr) return giveUp(failure("Reopening %s failed: %s", temporaryName(), systemError()));
+    // Unbuffered: every byte compared comes from the file as it is now.
+    std::setvbuf(SaveReader, nullptr, _IONBF, 0);
+    return success();
+}
+
+FileResult savePiece(const void* bytes, std::size_t size) {
+    if (SaveWriter == nullptr) return failure("No save is in progress.");
+    const auto* from = static_cast<const unsigned char*>(bytes);
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t piece = std::min(size - done, WritePiece);
+        FileReplace::clearSystemError();
+        if (std::fwrite(from + done, 1, piece, SaveWriter) != piece || std::fflush(SaveWriter) != 0)
+            return giveUp(failure("Writing %s failed: %s", temporaryName(), systemError()));
+        const FileResult compared = readBack(from + done, piece);
+        if (!compared.ok) return giveUp(compared);
+        FileReplace::startWritingToDisk(SaveWriter);
+        done += piece;
     }
-    std::remove(TemporaryPath);
+    return success();
+}
+
+FileResult finishSave(const char* path) {
+    if (SaveWriter == nullptr) return failure("No save is in progress.");
+    FileResult result = readBackEnd();
+    if (!result.ok) return giveUp(result);
+    std::fclose(std::exchange(SaveReader, nullptr));
+    result = flushAndClose();
+    if (!result.ok) return giveUp(result);
+    char why[160];
+    if (!FileReplace::replace(TemporaryPath, path, why, sizeof why))
+        return giveUp(failure("Replacing the file with %s failed: %s", temporaryName(), why));
+    TemporaryMade = false;
+    return result;
+}
+
+void abandonSave() {
+    if (SaveReader != nullptr) std::fclose(std::exchange(SaveReader, nullptr));
+    if (SaveWriter != nullptr) std::fclose(std::exchange(SaveWriter, nullptr));
+    if (TemporaryMade) std::remove(TemporaryPath);
+    TemporaryMade = false;
+}
+
+FileResult saveBytes(const char* path, const void* bytes, std::size_t size) {
+    FileResult result = beginSave(path, size);
+    if (result.ok) result = savePiece(bytes, size);
+    if (result.ok) result = finishSave(path);
     return result;
 }
 

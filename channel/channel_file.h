@@ -35,4 +35,14 @@ FileResult readRecords(const char* path, const char* mode, ChannelRecord* record
 // temporary file is left.
 FileResult saveBytes(const char* path, const void* bytes, std::size_t size);
 
+// The same save for a file made while it is written, so that it never has to be whole in memory:
+// beginSave, savePiece for each piece in order, finishSave. Each piece is read back as soon as it
+// is written and the disk starts on it at once. A step that fails gives the save up (the target
+// untouched, no temporary file left); abandonSave gives it up at any other point. One save at a time.
+// sizeIfKnown (0: unknown) lets the system set the file's room aside in one step.
+FileResult beginSave(const char* path, std::size_t sizeIfKnown);
+FileResult savePiece(const void* bytes, std::size_t size);
+FileResult finishSave(const char* path);
+void abandonSave();
+
 }  // namespace ChannelFile

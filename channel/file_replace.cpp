@@ -11,8 +11,6 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -89,12 +87,7 @@ bool flushToDisk(std::FILE* file, char* why, std::size_t whySize) {
 
 void reserveRoom(std::FILE* /*file*/, std::size_t /*size*/) {}
 
-// A mapped file could not be replaced while it is mapped; Windows reads the file back instead.
-const void* mapFile(const char* /*path*/, std::size_t& size) {
-    size = 0;
-    return nullptr;
-}
-void unmapFile(const void* /*mapping*/, std::size_t /*size*/) {}
+void startWritingToDisk(std::FILE* /*file*/) {}
 
 bool replace(const char* source, const char* target, char* why, std::size_t whySize) {
     if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -144,25 +137,13 @@ void reserveRoom(std::FILE* file, std::size_t size) {
 #endif
 }
 
-const void* mapFile(const char* path, std::size_t& size) {
-    size = 0;
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd == -1) return nullptr;
-    struct stat facts {};
-    if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode) || facts.st_size <= 0) {
-        close(fd);
-        return nullptr;
-    }
-    size = static_cast<std::size_t>(facts.st_size);
-    // The bytes just written are in the system's cache: mapping them all at once costs no copy.
-    void* mapped = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
-    close(fd);
-    if (mapped == MAP_FAILED) size = 0;
-    return mapped == MAP_FAILED ? nullptr : mapped;
-}
-
-void unmapFile(const void* mapping, std::size_t size) {
-    if (mapping != nullptr) munmap(const_cast<void*>(mapping), size);
+void startWritingToDisk(std::FILE* file) {
+#ifdef __linux__
+    // Pages already on their way are left alone, so asking after each piece costs little.
+    sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file;
+#endif
 }
 
 bool replace(const char* source, const char* target, char* why, std::size_t whySize) {

@@ -23,11 +23,9 @@ bool flushToDisk(std::FILE* file, char* why, std::size_t whySize);
 // instead of while the bytes arrive; only a wish, never an error.
 void reserveRoom(std::FILE* file, std::size_t size);
 
-// The whole file mapped read-only, its size in size, for comparing it without copying it; nullptr
-// where the system offers no mapping, the file is empty or mapping fails (the caller then reads the
-// file). Release with unmapFile.
-const void* mapFile(const char* path, std::size_t& size);
-void unmapFile(const void* mapping, std::size_t size);
+// Asks the system to start writing what has been handed to it (after fflush) to the disk, and
+// returns at once, so that flushToDisk later waits for less. Only a wish, never an error.
+void startWritingToDisk(std::FILE* file);
 
 // Forgets the last system error, so that the next failure reported is the failing call's own.
 void clearSystemError();

@@ -102,18 +102,22 @@ std::size_t csvExportSize(std::span<const ChannelRecord> records, const FieldCon
     return size;
 }
 
-void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out) {
+void appendCsvHeader(std::string& out) {
     out += "position";
     for (const RecordField& field : RecordFields) {
         out += ',';
         out += field.column;
     }
     out += ",streams,record\r\n";
+}
+
+void appendCsvRows(std::span<const ChannelRecord> records, std::size_t firstPosition, const FieldContext& context,
+                   std::string& out) {
     std::string cell;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ChannelRecord& record = records[i];
         char position[24];
-        out.append(position, std::to_chars(position, position + sizeof position, i + 1).ptr);
+        out.append(position, std::to_chars(position, position + sizeof position, firstPosition + i).ptr);
         for (const RecordField& field : RecordFields) {
             out += ',';
             if (fieldValueIsText(record, field, context)) {
@@ -132,4 +136,9 @@ void exportCsv(std::span<const ChannelRecord> records, const FieldContext& conte
         appendRecordCell(out, record);
         out += "\r\n";
     }
+}
+
+void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out) {
+    appendCsvHeader(out);
+    appendCsvRows(records, 1, context, out);
 }

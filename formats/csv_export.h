@@ -13,6 +13,12 @@
 // into a number, date, truth value or formula are written in a form that keeps them text.
 void exportCsv(std::span<const ChannelRecord> records, const FieldContext& context, std::string& out);
 
+// The same text in parts, for a list written while it is made: the header, then rows for records
+// whose first is at firstPosition (from 1) in the list.
+void appendCsvHeader(std::string& out);
+void appendCsvRows(std::span<const ChannelRecord> records, std::size_t firstPosition, const FieldContext& context,
+                   std::string& out);
+
 // At least the bytes exportCsv appends for records (the longest form every cell could take, from the
 // stream counts alone): room for the whole text reserved once, so the text is never moved while it
 // grows.

@@ -1,4 +1,6 @@
 // kvx export: a channel list as CSV for spreadsheets, a channels.conf, or a settings folder.
+#include <algorithm>
+
 #include "formats/csv_export.h"
 #include "formats/enigma2_format.h"
 #include "formats/vdr_format.h"
@@ -13,6 +15,28 @@ std::string Format = "csv";
 std::string Source;
 int NetworkId = 0;
 TextOptions Text;
+
+// A CSV is written this many rows (about a megabyte) at a time, each piece while the disk still
+// works on the one before, from room used again for every piece: a 17 MB text is never whole in
+// memory.
+constexpr std::size_t CsvPieceRows = 1024;
+
+int deliverCsv(std::span<const ChannelRecord> records, const FieldContext& context) {
+    if (!startDelivery(Output)) return Trouble;
+    std::string piece;
+    appendCsvHeader(piece);
+    std::size_t first = 0;
+    do {  // an empty list still gets its header
+        const std::span<const ChannelRecord> rows =
+            records.subspan(first, std::min(CsvPieceRows, records.size() - first));
+        piece.reserve(csvExportSize(rows, context));
+        appendCsvRows(rows, first + 1, context, piece);
+        if (!deliverPiece(piece)) return Trouble;
+        piece.clear();
+        first += rows.size();
+    } while (first < records.size());
+    return finishDelivery();
+}
 
 int runExport() {
     ListFormat format = ListFormat::Csv;
@@ -34,12 +58,7 @@ int runExport() {
     CategoryNames names;
     if (!prepareContext(Text, options.context, names)) return Trouble;
     warnDropped(File, list);
-    if (format == ListFormat::Csv) {
-        std::string csv;
-        reserveOutput(csv, csvExportSize(list.records, options.context));
-        exportCsv(list.records, options.context, csv);
-        return deliver(Output, csv);
-    }
+    if (format == ListFormat::Csv) return deliverCsv(list.records, options.context);
     FormatReport report;
     std::string text;
     if (format == ListFormat::Vdr) reserveOutput(text, vdrExportSize(list.records));

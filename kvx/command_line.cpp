@@ -7,6 +7,7 @@
 #include <io.h>
 #endif
 
+#include "channel/channel_file.h"
 #include "kvx/code_page.h"
 
 void complain(std::string_view file, std::string_view why) {
@@ -32,6 +33,49 @@ int deliver(const std::string& output, std::string_view text) {
     std::string why;
     if (saveWholeFile(output.c_str(), text, why)) return Success;
     complain(output, why);
+    return Trouble;
+}
+
+namespace {
+
+std::string Delivering;  // where the pieces go: standard output when empty
+bool DeliveryFailed = false;
+
+}  // namespace
+
+bool startDelivery(const std::string& output) {
+    Delivering = output;
+    DeliveryFailed = false;
+    if (output.empty()) return true;
+    const ChannelFile::FileResult result = ChannelFile::beginSave(output.c_str(), 0);
+    if (!result.ok) {
+        complain(output, result.reason);
+        DeliveryFailed = true;
+    }
+    return result.ok;
+}
+
+bool deliverPiece(std::string_view piece) {
+    if (DeliveryFailed) return false;
+    if (Delivering.empty()) {
+        DeliveryFailed = !writeResults(piece);
+        if (DeliveryFailed) complain("standard output", "writing failed");
+        return !DeliveryFailed;
+    }
+    const ChannelFile::FileResult result = ChannelFile::savePiece(piece.data(), piece.size());
+    if (!result.ok) {
+        complain(Delivering, result.reason);
+        DeliveryFailed = true;
+    }
+    return result.ok;
+}
+
+int finishDelivery() {
+    if (DeliveryFailed) return Trouble;
+    if (Delivering.empty()) return Success;
+    const ChannelFile::FileResult result = ChannelFile::finishSave(Delivering.c_str());
+    if (result.ok) return Success;
+    complain(Delivering, result.reason);
     return Trouble;
 }
 

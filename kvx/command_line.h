@@ -31,6 +31,13 @@ bool writeResults(std::string_view text);
 // Standard output when output is empty, else the file through the safe save; the exit status.
 int deliver(const std::string& output, std::string_view text);
 
+// deliver for text made in pieces, each written while the next is made: startDelivery, then
+// deliverPiece for each piece in order, then finishDelivery for the exit status. A file is replaced
+// only when every piece was written; each failure is said once.
+bool startDelivery(const std::string& output);
+bool deliverPiece(std::string_view piece);
+int finishDelivery();
+
 // Reads a channel list, saying why on standard error when it cannot.
 bool readList(const std::string& path, ChannelList& list);
 

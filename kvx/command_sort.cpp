@@ -24,19 +24,22 @@ int runSort() {
     for (const auto& [word, value] : keys) {
         if (By == word) key = value;
     }
-    // The sorted list is written once, record by record in its new order, into room reserved for it.
+    // The sorted list is written in pieces of about a megabyte, record by record in its new order,
+    // each piece while the disk still works on the one before, from room used again for each piece.
     const std::vector<std::uint32_t> order = sortOrder(list.records, key, Reverse);
-    std::vector<ChannelRecord> records;
-    reserveOutput(records, order.size());
-    for (const std::uint32_t from : order) records.push_back(list.records[from]);
-    list = ChannelList{};  // the file read is let go before it is replaced
-    const std::string& target = Output.empty() ? File : Output;
-    std::string why;
-    if (!saveChannelList(target.c_str(), records, why)) {
-        complain(target, why);
-        return Trouble;
+    if (!startDelivery(Output.empty() ? File : Output)) return Trouble;
+    constexpr std::size_t PieceRecords = 2048;
+    std::vector<ChannelRecord> piece;
+    piece.reserve(PieceRecords);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        piece.push_back(list.records[order[i]]);
+        if (piece.size() == PieceRecords || i + 1 == order.size()) {
+            if (!deliverPiece({reinterpret_cast<const char*>(piece.data()), piece.size() * sizeof(ChannelRecord)}))
+                return Trouble;
+            piece.clear();
+        }
     }
-    return Success;
+    return finishDelivery();
 }
 
 }  // namespace

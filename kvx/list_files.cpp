@@ -41,8 +41,7 @@ bool regularFileSize(int file, std::size_t& size) {
     size = static_cast<std::size_t>(facts.st_size);
     return true;
 }
-const char* mapFile(int /*file*/, std::size_t /*size*/) { return nullptr; }
-void unmapFile(void* /*mapping*/, std::size_t /*size*/) {}
+void unmapRoom(void* /*mapping*/, std::size_t /*size*/) {}
 #else
 int openForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
 long long readSome(int file, char* into, std::size_t size) { return read(file, into, size); }
@@ -53,19 +52,16 @@ bool regularFileSize(int file, std::size_t& size) {
     size = static_cast<std::size_t>(facts.st_size);
     return true;
 }
-const char* mapFile(int file, std::size_t size) {
-    void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0);
-    return mapped == MAP_FAILED ? nullptr : static_cast<const char*>(mapped);
-}
-void unmapFile(void* mapping, std::size_t size) { munmap(mapping, size); }
+void unmapRoom(void* mapping, std::size_t size) { munmap(mapping, size); }
 #endif
 
 constexpr std::size_t PipePiece = std::size_t{64} * 1024;
 
-// Reads the open file to its end into memory sized from the file; a pipe, whose size is unknown, or
-// a file that grows while it is read, in pieces that double.
+// Reads the open file to its end into memory sized from the file (a byte more, so that its end is
+// seen without growing); a pipe, whose size is unknown, or a file that grows while it is read, in
+// pieces that double.
 bool readToEnd(int file, std::size_t knownSize, FileBytes& bytes) {
-    std::size_t capacity = std::max<std::size_t>(knownSize, 1);
+    std::size_t capacity = knownSize + 1;
     std::unique_ptr<char[]> contents = std::make_unique_for_overwrite<char[]>(capacity);
     std::size_t size = 0;
     for (;;) {
@@ -100,9 +96,41 @@ void adviseLargePages(const void* data, std::size_t size) {
     // NOLINTNEXTLINE(performance-no-int-to-ptr): the address of memory this process owns
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
+
+// Reads a regular file of size bytes (size > 0) into room of its own that starts on a large page
+// and is asked for in large pages. Mapping the file would cost no copy, but every later pass over
+// a mapped list walks its thousands of small pages again, and on a virtual machine that costs more
+// than the copy. False where the room cannot be had or the read fails.
+bool readIntoLargePages(int file, std::size_t size, FileBytes& bytes) {
+    const std::size_t whole = (size + LargePage - 1) / LargePage * LargePage;
+    const std::size_t room = whole + LargePage;  // the start moves up to a large page's border
+    void* mapped = mmap(nullptr, room, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return false;
+    const auto border = (reinterpret_cast<std::uintptr_t>(mapped) + LargePage - 1) & ~(LargePage - 1);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): an address inside the room just mapped
+    char* into = reinterpret_cast<char*>(border);
+    madvise(into, whole, MADV_HUGEPAGE);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t read = ::read(file, into + got, size - got);
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) {
+            munmap(mapped, room);
+            return false;
+        }
+        if (read == 0) break;  // the file shrank since its size was taken
+        got += static_cast<std::size_t>(read);
+    }
+    bytes.data = into;
+    bytes.size = got;
+    bytes.mapping = mapped;
+    bytes.mappingSize = room;
+    return true;
+}
 #else
 constexpr std::size_t LargePage = 0;
 void adviseLargePages(const void* /*data*/, std::size_t /*size*/) {}
+bool readIntoLargePages(int /*file*/, std::size_t /*size*/, FileBytes& /*bytes*/) { return false; }
 #endif
 
 }  // namespace
@@ -111,21 +139,23 @@ FileBytes::FileBytes(FileBytes&& other) noexcept
     : data(std::exchange(other.data, nullptr)),
       size(std::exchange(other.size, 0)),
       mapping(std::exchange(other.mapping, nullptr)),
+      mappingSize(std::exchange(other.mappingSize, 0)),
       contents(std::move(other.contents)) {}
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     if (this != &other) {
-        if (mapping != nullptr) unmapFile(mapping, size);
+        if (mapping != nullptr) unmapRoom(mapping, mappingSize);
         data = std::exchange(other.data, nullptr);
         size = std::exchange(other.size, 0);
         mapping = std::exchange(other.mapping, nullptr);
+        mappingSize = std::exchange(other.mappingSize, 0);
         contents = std::move(other.contents);
     }
     return *this;
 }
 
 FileBytes::~FileBytes() {
-    if (mapping != nullptr) unmapFile(mapping, size);
+    if (mapping != nullptr) unmapRoom(mapping, mappingSize);
 }
 
 bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
@@ -140,17 +170,9 @@ bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
     }
     std::size_t size = 0;
     const bool regular = regularFileSize(file, size);
-    if (regular && size > 0) {
-        if (const char* mapped = mapFile(file, size)) {
-            closeFile(file);  // the mapping keeps the bytes
-            bytes.data = mapped;
-            bytes.size = size;
-            bytes.mapping = const_cast<char*>(mapped);
-            return true;
-        }
-    }
     FileReplace::clearSystemError();
-    const bool read = readToEnd(file, regular ? size : PipePiece, bytes);
+    const bool read = regular && size > 0 && LargePage > 0 ? readIntoLargePages(file, size, bytes)
+                                                           : readToEnd(file, regular ? size : PipePiece, bytes);
     if (!read) FileReplace::systemErrorText(system, sizeof system);  // before close, which may set its own
     closeFile(file);
     if (!read) why = std::string("Reading the file failed: ") + system;

@@ -1,6 +1,6 @@
 #pragma once
-// The files kvx reads and writes. A file is read once, into memory sized from the file (natively it
-// is mapped: its bytes are the system's cached copy, no fresh memory at all), and every file is
+// The files kvx reads and writes. A file is read once, into memory sized from the file (natively in
+// large pages, so that passes over a list do not walk thousands of small pages), and every file is
 // written in one go through the editor's safe save, so a failed write leaves the old file as it was.
 
 #include <cstddef>
@@ -18,7 +18,8 @@
 struct FileBytes {
     const char* data = nullptr;
     std::size_t size = 0;
-    void* mapping = nullptr;           // the native mapping of the file, when it was mapped
+    void* mapping = nullptr;  // natively the room the bytes were read into, when mapped for them
+    std::size_t mappingSize = 0;
     std::unique_ptr<char[]> contents;  // else the bytes as read
 
     FileBytes() = default;

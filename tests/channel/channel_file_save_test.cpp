@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "channel/channel_file.h"
 #include "test_files.h"
@@ -38,3 +40,38 @@ TEST(SaveBytes, WritesEverySizeExactlyOverAnOldFile) {
 }
 
 }  // namespace
+
+// A file saved in pieces is the pieces in order, whatever their sizes (none, empty ones, pieces
+// larger than the save writes at once); a save given up at any point leaves the old file as it was.
+TEST(SaveInPieces, WritesThePiecesInOrderOrLeavesTheOldFile) {
+    const std::vector<std::vector<std::size_t>> cuts = {
+        {}, {0}, {1, 0, 441}, {65536, 3, 65537}, {(std::size_t{1} << 20) + 5, 7}, {4096, 4096, 4096, 0, 1}};
+    ScratchFolder folder;
+    const std::string target = folder.file("list.csv");
+    const Bytes old = patterned(3000, 99);
+    unsigned seed = 100;
+    for (const std::vector<std::size_t>& pieces : cuts) {
+        for (const bool giveUp : {false, true}) {
+            ASSERT_TRUE(writeFile(target, old));
+            Bytes whole;
+            ASSERT_TRUE(ChannelFile::beginSave(target.c_str(), 0).ok);
+            for (const std::size_t size : pieces) {
+                const Bytes piece = patterned(size, seed++);
+                whole.insert(whole.end(), piece.begin(), piece.end());
+                const ChannelFile::FileResult result = ChannelFile::savePiece(piece.data(), piece.size());
+                ASSERT_TRUE(result.ok) << result.reason;
+            }
+            if (giveUp) {
+                ChannelFile::abandonSave();
+                EXPECT_EQ(readFile(target), old) << pieces.size() << " pieces given up";
+                EXPECT_FALSE(ChannelFile::finishSave(target.c_str()).ok) << "nothing left to finish";
+            } else {
+                const ChannelFile::FileResult result = ChannelFile::finishSave(target.c_str());
+                EXPECT_TRUE(result.ok) << result.reason;
+                EXPECT_EQ(readFile(target), whole) << pieces.size() << " pieces";
+            }
+            EXPECT_EQ(folderEntries(folder.path), std::vector<std::string>{"list.csv"});
+        }
+    }
+    EXPECT_FALSE(ChannelFile::savePiece("x", 1).ok) << "a piece with no save begun";
+}
