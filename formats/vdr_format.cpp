@@ -108,22 +108,28 @@ void channelOfRecord(const ChannelRecord& record, const FormatOptions& options, 
 }
 
 // RID 1, 2, ... for the second and later channels with one TID and SID: the recorder keeps only the
-// first of channels that share source, NID, TID, SID and RID.
-std::vector<std::uint16_t> repeatIds(std::span<const ChannelRecord> records, const std::vector<bool>& written) {
-    std::vector<std::uint64_t> keys;
-    keys.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!written[i]) continue;
-        const std::uint64_t key = (static_cast<std::uint64_t>(records[i].tid.get()) << 16) | records[i].sid.get();
-        keys.push_back((key << 32) | i);
-    }
-    std::sort(keys.begin(), keys.end());
-    std::vector<std::uint16_t> rids(records.size(), 0);
-    for (std::size_t k = 1; k < keys.size(); ++k) {
-        if ((keys[k] >> 32) == (keys[k - 1] >> 32))
-            rids[keys[k] & 0xFFFFFFFFu] = static_cast<std::uint16_t>(rids[keys[k - 1] & 0xFFFFFFFFu] + 1);
-    }
-    return rids;
+// first of channels that share source, NID, TID, SID and RID. Each slot of the open table holds a
+// TID and SID seen (never 0: SID 0 is not written) above the RID last given to it.
+struct RepeatTable {
+    std::vector<std::uint64_t> slots;
+    std::size_t mask = 0;
+};
+
+void startRepeats(RepeatTable& table, std::size_t records) {
+    std::size_t size = 16;
+    while (size < 2 * records) size *= 2;  // at most half full: probes stay short
+    table.slots.assign(size, 0);
+    table.mask = size - 1;
+}
+
+std::uint16_t repeatId(RepeatTable& table, const ChannelRecord& record) {
+    const std::uint64_t key = (static_cast<std::uint64_t>(record.tid.get()) << 16) | record.sid.get();
+    std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & table.mask;
+    while (table.slots[slot] != 0 && (table.slots[slot] >> 16) != key) slot = (slot + 1) & table.mask;
+    std::uint64_t& entry = table.slots[slot];
+    const auto rid = static_cast<std::uint16_t>(entry == 0 ? 0 : (entry & 0xFFFFu) + 1);
+    entry = (key << 16) | rid;
+    return rid;
 }
 
 void quoteInto(std::string& note, std::string_view text) {
@@ -160,35 +166,21 @@ bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& opt
 }
 
 std::size_t vdrExportSize(std::span<const ChannelRecord> records) {
-    // Numbers, colons and texts of a line, its streams' "PID=lan@type," and a group line where the
-    // category changes.
+    // Numbers, colons and texts of a line, each stream's "PID=lan@type," and a group line: room for
+    // the most a line takes, so that finding it needs no look at the records themselves (the room
+    // only costs memory where it is written).
     constexpr std::size_t LineSize = 128, StreamSize = 16, GroupLineSize = 64;
-    std::size_t size = 0;
-    int lastCategory = -1;
-    for (const ChannelRecord& record : records) {
-        size += LineSize + StreamSize * static_cast<std::size_t>(shownStreamCount(record));
-        if (record.category != lastCategory) size += GroupLineSize;
-        lastCategory = record.category;
-    }
-    return size;
+    return records.size() * (LineSize + StreamSize * MaxStreams + GroupLineSize);
 }
 
 bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& out,
                FormatReport& report) {
-    std::vector<bool> written(records.size(), false);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const ChannelRecord& record = records[i];
-        if (record.sid.get() == 0) {
-            std::string note = positionText(i) + " ";
-            quoteInto(note, fieldText(record.name));
-            report.notes.push_back(note + " is left out: the recorder refuses a channel with SID 0");
-        } else if (fieldText(record.name).empty()) {
-            report.notes.push_back(positionText(i) + " is left out: the recorder refuses a channel without a name");
-        } else {
-            written[i] = true;
-        }
-    }
-    const std::vector<std::uint16_t> rids = repeatIds(records, written);
+    // The records are read once, in one pass. The notes on channels left out come first, as a reader
+    // looks for them first.
+    std::vector<std::string> leftOut;
+    const std::size_t notesBefore = report.notes.size();
+    RepeatTable repeatTable;
+    startRepeats(repeatTable, records.size());
     out.reserve(out.size() + vdrExportSize(records));  // no more when the caller reserved it
     std::string name, provider, scratch, group, groupText;
     std::bitset<256> groupNoted;
@@ -197,8 +189,18 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
     VdrChannel channel;
     int repeats = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!written[i]) continue;
         const ChannelRecord& record = records[i];
+        if (record.sid.get() == 0) {
+            std::string note = positionText(i) + " ";
+            quoteInto(note, fieldText(record.name));
+            leftOut.push_back(note + " is left out: the recorder refuses a channel with SID 0");
+            continue;
+        }
+        if (fieldText(record.name).empty()) {
+            leftOut.push_back(positionText(i) + " is left out: the recorder refuses a channel without a name");
+            continue;
+        }
+        const std::uint16_t rid = repeatId(repeatTable, record);
         bool nameChanged = false, providerChanged = false;
         const bool nameRead = lineText(record.name, options.context, false, name, scratch, nameChanged);
         const bool providerRead = lineText(record.provider, options.context, true, provider, scratch, providerChanged);
@@ -238,10 +240,12 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
         }
         channel.name = name;
         channel.provider = provider;
-        channelOfRecord(record, options, rids[i], channel, counts);
-        repeats += rids[i] != 0;
+        channelOfRecord(record, options, rid, channel, counts);
+        repeats += rid != 0;
         appendVdrLine(out, channel);
     }
+    report.notes.insert(report.notes.begin() + static_cast<std::ptrdiff_t>(notesBefore),
+                        std::make_move_iterator(leftOut.begin()), std::make_move_iterator(leftOut.end()));
     if (repeats > 0)
         report.notes.push_back(
             std::to_string(repeats) +
