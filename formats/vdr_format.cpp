@@ -108,28 +108,31 @@ void channelOfRecord(const ChannelRecord& record, const FormatOptions& options, 
 }
 
 // RID 1, 2, ... for the second and later channels with one TID and SID: the recorder keeps only the
-// first of channels that share source, NID, TID, SID and RID. Each slot of the open table holds a
-// TID and SID seen (never 0: SID 0 is not written) above the RID last given to it.
+// first of channels that share source, NID, TID, SID and RID. An open table holds the TIDs and SIDs
+// seen (never 0: SID 0 is not written); the RIDs last given beside them only once a TID and SID repeats.
 struct RepeatTable {
-    std::vector<std::uint64_t> slots;
+    std::vector<std::uint32_t> keys;
+    std::vector<std::uint16_t> rids;
     std::size_t mask = 0;
 };
 
 void startRepeats(RepeatTable& table, std::size_t records) {
     std::size_t size = 16;
     while (size < 2 * records) size *= 2;  // at most half full: probes stay short
-    table.slots.assign(size, 0);
+    table.keys.assign(size, 0);
     table.mask = size - 1;
 }
 
 std::uint16_t repeatId(RepeatTable& table, const ChannelRecord& record) {
-    const std::uint64_t key = (static_cast<std::uint64_t>(record.tid.get()) << 16) | record.sid.get();
-    std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & table.mask;
-    while (table.slots[slot] != 0 && (table.slots[slot] >> 16) != key) slot = (slot + 1) & table.mask;
-    std::uint64_t& entry = table.slots[slot];
-    const auto rid = static_cast<std::uint16_t>(entry == 0 ? 0 : (entry & 0xFFFFu) + 1);
-    entry = (key << 16) | rid;
-    return rid;
+    const std::uint32_t key = (static_cast<std::uint32_t>(record.tid.get()) << 16) | record.sid.get();
+    std::size_t slot = static_cast<std::size_t>((std::uint64_t{key} * 0x9E3779B97F4A7C15u) >> 32) & table.mask;
+    while (table.keys[slot] != 0 && table.keys[slot] != key) slot = (slot + 1) & table.mask;
+    if (table.keys[slot] == 0) {
+        table.keys[slot] = key;
+        return 0;
+    }
+    if (table.rids.empty()) table.rids.assign(table.keys.size(), 0);
+    return ++table.rids[slot];
 }
 
 void quoteInto(std::string& note, std::string_view text) {
@@ -190,6 +193,9 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
     int repeats = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ChannelRecord& record = records[i];
+        // Read first, with the record's first bytes: the category ends the record, and waiting for
+        // it only once the line is half made would be a wait of its own for every record.
+        const std::uint8_t category = record.category;
         if (record.sid.get() == 0) {
             std::string note = positionText(i) + " ";
             quoteInto(note, fieldText(record.name));
@@ -215,17 +221,17 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
             report.notes.push_back(note + " (a channels.conf name cannot hold ';', '|' reads back as ':', " +
                                    "and a line end would end the line)");
         }
-        if (record.category != lastCategory) {
-            lastCategory = record.category;
-            groupText = categoryGroupName(record.category, options.context);
+        if (category != lastCategory) {
+            lastCategory = category;
+            groupText = categoryGroupName(category, options.context);
             if (!isUtf8(groupText)) {
                 report.problems.push_back(
                     {0, "category",
-                     "category " + std::to_string(record.category) + ": its name is not UTF-8 (give --codepage)"});
+                     "category " + std::to_string(category) + ": its name is not UTF-8 (give --codepage)"});
                 continue;
             }
-            if (vdrGroupNameChange(groupText, group) && !groupNoted[record.category]) {
-                groupNoted[record.category] = true;
+            if (vdrGroupNameChange(groupText, group) && !groupNoted[category]) {
+                groupNoted[category] = true;
                 std::string note = "category ";
                 quoteInto(note, groupText);
                 note += " is written as group ";
