@@ -190,6 +190,8 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
     int lastCategory = -1;
     ExportCounts counts;
     VdrChannel channel;
+    VdrChannel groupLine;  // made once: a VdrChannel is more than a kilobyte to clear
+    groupLine.group = true;
     int repeats = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ChannelRecord& record = records[i];
@@ -239,8 +241,6 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
                 report.notes.push_back(note + " (the recorder drops blanks and '@' at its start, and ',' " +
                                        "and '|' change on its rewriting)");
             }
-            VdrChannel groupLine;
-            groupLine.group = true;
             groupLine.name = group;
             appendVdrLine(out, groupLine);
         }

@@ -82,10 +82,13 @@ struct TextScratch {
 // field holds, at a character's start (cut is set). False with why when the text cannot be stored.
 bool storeLineText(std::string_view text, const FieldContext& context, char (&field)[TextFieldSize],
                    TextScratch& scratch, bool& cut, std::string& why) {
-    vdrTextFromLine(text, scratch.utf8);
-    std::string_view bytes = scratch.utf8;
+    // Without a code page the line's bytes are stored as they are, but for the '|' and CR that
+    // vdrTextFromLine changes while they are copied: those are ASCII, so the text is UTF-8, holds a
+    // NUL and starts a character where the changed text would.
+    std::string_view bytes = text;
     if (context.codePage != 0) {
-        if (!utf8ToCodePage(context.codePage, bytes, scratch.converted, why)) return false;
+        vdrTextFromLine(text, scratch.utf8);
+        if (!utf8ToCodePage(context.codePage, scratch.utf8, scratch.converted, why)) return false;
         bytes = scratch.converted;
     } else if (!isUtf8(bytes)) {
         why = "not UTF-8 (give --codepage with the code page it is in)";
@@ -103,7 +106,11 @@ bool storeLineText(std::string_view text, const FieldContext& context, char (&fi
             while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0u) == 0x80u) --length;
         }
     }
-    std::memcpy(field, bytes.data(), length);
+    if (context.codePage != 0) {
+        std::memcpy(field, bytes.data(), length);
+        return true;
+    }
+    for (std::size_t i = 0; i < length; ++i) field[i] = bytes[i] == '|' ? ':' : bytes[i] == '\r' ? ' ' : bytes[i];
     return true;
 }
 
