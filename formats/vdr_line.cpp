@@ -2,6 +2,7 @@
 
 #include "formats/list_format.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -259,17 +260,17 @@ bool vdrLanguageWritable(std::string_view language) {
 }
 
 bool vdrNameChange(std::string_view name, bool isProvider, std::string& out) {
-    bool changed = false;
+    const auto changes = [isProvider](char c) {
+        return c == '\n' || c == '\r' || c == '|' || (c == ';' && !isProvider);
+    };
+    if (std::none_of(name.begin(), name.end(), changes)) return false;  // almost every name: no copy
     out.assign(name);
     for (char& c : out) {
-        char now = c;
-        if (c == '\n' || c == '\r') now = ' ';
-        if (c == ';' && !isProvider) now = ',';
-        if (c == '|') now = ':';
-        changed = changed || now != c;
-        c = now;
+        if (c == '\n' || c == '\r') c = ' ';
+        if (c == ';' && !isProvider) c = ',';
+        if (c == '|') c = ':';
     }
-    return changed;
+    return true;
 }
 
 bool vdrGroupNameChange(std::string_view name, std::string& out) {
