@@ -2,9 +2,10 @@
 // and lines to records, with the base list's bytes kept where the line says what export would.
 #include "formats/vdr_format.h"
 
-#include <algorithm>
 #include <bitset>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 
 #include "form/form_text.h"
 #include "formats/vdr_line.h"

@@ -1,8 +1,10 @@
 // A channels.conf into records: each satellite channel line becomes a record, from a zeroed one or
 // from the base list's record of the same service, whose bytes stay where the line says what export
 // would write for them.
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "form/form_text.h"
 #include "formats/vdr_format.h"
