@@ -23,6 +23,14 @@ void appendInt(std::string& out, std::int64_t value) {
 // A whole number, blanks around it allowed as the recorder allows them; nothing else.
 bool readInt(std::string_view text, std::int64_t minimum, std::int64_t maximum, const char* field, int& value,
              VdrLineError& error) {
+    // Almost every number of a line is a few digits alone: read at once, in range or not.
+    std::int64_t digits = 0;
+    std::size_t at = 0;
+    while (at < text.size() && at < 9 && text[at] >= '0' && text[at] <= '9') digits = digits * 10 + (text[at++] - '0');
+    if (at > 0 && at == text.size() && digits >= minimum && digits <= maximum) {
+        value = static_cast<int>(digits);
+        return true;
+    }
     text = trimmed(text);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     std::int64_t number = 0;
