@@ -2,9 +2,10 @@
 // and lines to records, with the base list's bytes kept where the line says what export would.
 #include "formats/vdr_format.h"
 
-#include <algorithm>
 #include <bitset>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 
 #include "form/form_text.h"
 #include "formats/vdr_line.h"
@@ -108,22 +109,31 @@ void channelOfRecord(const ChannelRecord& record, const FormatOptions& options, 
 }
 
 // RID 1, 2, ... for the second and later channels with one TID and SID: the recorder keeps only the
-// first of channels that share source, NID, TID, SID and RID.
-std::vector<std::uint16_t> repeatIds(std::span<const ChannelRecord> records, const std::vector<bool>& written) {
-    std::vector<std::uint64_t> keys;
-    keys.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!written[i]) continue;
-        const std::uint64_t key = (static_cast<std::uint64_t>(records[i].tid.get()) << 16) | records[i].sid.get();
-        keys.push_back((key << 32) | i);
+// first of channels that share source, NID, TID, SID and RID. An open table holds the TIDs and SIDs
+// seen (never 0: SID 0 is not written); the RIDs last given beside them only once a TID and SID repeats.
+struct RepeatTable {
+    std::vector<std::uint32_t> keys;
+    std::vector<std::uint16_t> rids;
+    std::size_t mask = 0;
+};
+
+void startRepeats(RepeatTable& table, std::size_t records) {
+    std::size_t size = 16;
+    while (size < 2 * records) size *= 2;  // at most half full: probes stay short
+    table.keys.assign(size, 0);
+    table.mask = size - 1;
+}
+
+std::uint16_t repeatId(RepeatTable& table, const ChannelRecord& record) {
+    const std::uint32_t key = (static_cast<std::uint32_t>(record.tid.get()) << 16) | record.sid.get();
+    std::size_t slot = static_cast<std::size_t>((std::uint64_t{key} * 0x9E3779B97F4A7C15u) >> 32) & table.mask;
+    while (table.keys[slot] != 0 && table.keys[slot] != key) slot = (slot + 1) & table.mask;
+    if (table.keys[slot] == 0) {
+        table.keys[slot] = key;
+        return 0;
     }
-    std::sort(keys.begin(), keys.end());
-    std::vector<std::uint16_t> rids(records.size(), 0);
-    for (std::size_t k = 1; k < keys.size(); ++k) {
-        if ((keys[k] >> 32) == (keys[k - 1] >> 32))
-            rids[keys[k] & 0xFFFFFFFFu] = static_cast<std::uint16_t>(rids[keys[k - 1] & 0xFFFFFFFFu] + 1);
-    }
-    return rids;
+    if (table.rids.empty()) table.rids.assign(table.keys.size(), 0);
+    return ++table.rids[slot];
 }
 
 void quoteInto(std::string& note, std::string_view text) {
@@ -160,45 +170,46 @@ bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& opt
 }
 
 std::size_t vdrExportSize(std::span<const ChannelRecord> records) {
-    // Numbers, colons and texts of a line, its streams' "PID=lan@type," and a group line where the
-    // category changes.
+    // Numbers, colons and texts of a line, each stream's "PID=lan@type," and a group line: room for
+    // the most a line takes, so that finding it needs no look at the records themselves (the room
+    // only costs memory where it is written).
     constexpr std::size_t LineSize = 128, StreamSize = 16, GroupLineSize = 64;
-    std::size_t size = 0;
-    int lastCategory = -1;
-    for (const ChannelRecord& record : records) {
-        size += LineSize + StreamSize * static_cast<std::size_t>(shownStreamCount(record));
-        if (record.category != lastCategory) size += GroupLineSize;
-        lastCategory = record.category;
-    }
-    return size;
+    return records.size() * (LineSize + StreamSize * MaxStreams + GroupLineSize);
 }
 
 bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& out,
                FormatReport& report) {
-    std::vector<bool> written(records.size(), false);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const ChannelRecord& record = records[i];
-        if (record.sid.get() == 0) {
-            std::string note = positionText(i) + " ";
-            quoteInto(note, fieldText(record.name));
-            report.notes.push_back(note + " is left out: the recorder refuses a channel with SID 0");
-        } else if (fieldText(record.name).empty()) {
-            report.notes.push_back(positionText(i) + " is left out: the recorder refuses a channel without a name");
-        } else {
-            written[i] = true;
-        }
-    }
-    const std::vector<std::uint16_t> rids = repeatIds(records, written);
+    // The records are read once, in one pass. The notes on channels left out come first, as a reader
+    // looks for them first.
+    std::vector<std::string> leftOut;
+    const std::size_t notesBefore = report.notes.size();
+    RepeatTable repeatTable;
+    startRepeats(repeatTable, records.size());
     out.reserve(out.size() + vdrExportSize(records));  // no more when the caller reserved it
     std::string name, provider, scratch, group, groupText;
     std::bitset<256> groupNoted;
     int lastCategory = -1;
     ExportCounts counts;
     VdrChannel channel;
+    VdrChannel groupLine;  // made once: a VdrChannel is more than a kilobyte to clear
+    groupLine.group = true;
     int repeats = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!written[i]) continue;
         const ChannelRecord& record = records[i];
+        // Read first, with the record's first bytes: the category ends the record, and waiting for
+        // it only once the line is half made would be a wait of its own for every record.
+        const std::uint8_t category = record.category;
+        if (record.sid.get() == 0) {
+            std::string note = positionText(i) + " ";
+            quoteInto(note, fieldText(record.name));
+            leftOut.push_back(note + " is left out: the recorder refuses a channel with SID 0");
+            continue;
+        }
+        if (fieldText(record.name).empty()) {
+            leftOut.push_back(positionText(i) + " is left out: the recorder refuses a channel without a name");
+            continue;
+        }
+        const std::uint16_t rid = repeatId(repeatTable, record);
         bool nameChanged = false, providerChanged = false;
         const bool nameRead = lineText(record.name, options.context, false, name, scratch, nameChanged);
         const bool providerRead = lineText(record.provider, options.context, true, provider, scratch, providerChanged);
@@ -213,17 +224,17 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
             report.notes.push_back(note + " (a channels.conf name cannot hold ';', '|' reads back as ':', " +
                                    "and a line end would end the line)");
         }
-        if (record.category != lastCategory) {
-            lastCategory = record.category;
-            groupText = categoryGroupName(record.category, options.context);
+        if (category != lastCategory) {
+            lastCategory = category;
+            groupText = categoryGroupName(category, options.context);
             if (!isUtf8(groupText)) {
                 report.problems.push_back(
                     {0, "category",
-                     "category " + std::to_string(record.category) + ": its name is not UTF-8 (give --codepage)"});
+                     "category " + std::to_string(category) + ": its name is not UTF-8 (give --codepage)"});
                 continue;
             }
-            if (vdrGroupNameChange(groupText, group) && !groupNoted[record.category]) {
-                groupNoted[record.category] = true;
+            if (vdrGroupNameChange(groupText, group) && !groupNoted[category]) {
+                groupNoted[category] = true;
                 std::string note = "category ";
                 quoteInto(note, groupText);
                 note += " is written as group ";
@@ -231,17 +242,17 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
                 report.notes.push_back(note + " (the recorder drops blanks and '@' at its start, and ',' " +
                                        "and '|' change on its rewriting)");
             }
-            VdrChannel groupLine;
-            groupLine.group = true;
             groupLine.name = group;
             appendVdrLine(out, groupLine);
         }
         channel.name = name;
         channel.provider = provider;
-        channelOfRecord(record, options, rids[i], channel, counts);
-        repeats += rids[i] != 0;
+        channelOfRecord(record, options, rid, channel, counts);
+        repeats += rid != 0;
         appendVdrLine(out, channel);
     }
+    report.notes.insert(report.notes.begin() + static_cast<std::ptrdiff_t>(notesBefore),
+                        std::make_move_iterator(leftOut.begin()), std::make_move_iterator(leftOut.end()));
     if (repeats > 0)
         report.notes.push_back(
             std::to_string(repeats) +

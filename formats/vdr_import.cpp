@@ -1,8 +1,10 @@
 // A channels.conf into records: each satellite channel line becomes a record, from a zeroed one or
 // from the base list's record of the same service, whose bytes stay where the line says what export
 // would write for them.
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "form/form_text.h"
 #include "formats/vdr_format.h"
@@ -82,10 +84,13 @@ struct TextScratch {
 // field holds, at a character's start (cut is set). False with why when the text cannot be stored.
 bool storeLineText(std::string_view text, const FieldContext& context, char (&field)[TextFieldSize],
                    TextScratch& scratch, bool& cut, std::string& why) {
-    vdrTextFromLine(text, scratch.utf8);
-    std::string_view bytes = scratch.utf8;
+    // Without a code page the line's bytes are stored as they are, but for the '|' and CR that
+    // vdrTextFromLine changes while they are copied: those are ASCII, so the text is UTF-8, holds a
+    // NUL and starts a character where the changed text would.
+    std::string_view bytes = text;
     if (context.codePage != 0) {
-        if (!utf8ToCodePage(context.codePage, bytes, scratch.converted, why)) return false;
+        vdrTextFromLine(text, scratch.utf8);
+        if (!utf8ToCodePage(context.codePage, scratch.utf8, scratch.converted, why)) return false;
         bytes = scratch.converted;
     } else if (!isUtf8(bytes)) {
         why = "not UTF-8 (give --codepage with the code page it is in)";
@@ -103,7 +108,11 @@ bool storeLineText(std::string_view text, const FieldContext& context, char (&fi
             while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0u) == 0x80u) --length;
         }
     }
-    std::memcpy(field, bytes.data(), length);
+    if (context.codePage != 0) {
+        std::memcpy(field, bytes.data(), length);
+        return true;
+    }
+    for (std::size_t i = 0; i < length; ++i) field[i] = bytes[i] == '|' ? ':' : bytes[i] == '\r' ? ' ' : bytes[i];
     return true;
 }
 
@@ -216,11 +225,20 @@ bool importVdr(std::string_view text, const FormatOptions& options, std::vector<
     // records is written in the room the caller reserved: reserving by the line count here would move
     // it to fresh, small-paged memory whenever group lines make the file longer than that room.
     records.clear();
-    // Per record: the name of the group line it follows, as it stands in text (no data before any).
-    // Names are read only where needed, once per group line, so that a line allocates nothing here.
+    const bool withBase = !options.base.empty();
+    // Without a base a record's category is its group's, found as the record is read. The group's
+    // notes and added categories are kept apart until the whole file is read, so that they follow
+    // the notes about lines as they would after the file, and are dropped with a file that fails.
+    FormatReport groups;
+    groups.addedCategories = report.addedCategories;
+    const char* namedGroup = nullptr;  // the group line whose category is known
+    std::uint8_t groupCategory = 255;
+    // With a base the category depends on the record's match: per record, the name of the group line
+    // it follows, as it stands in text (no data before any), read where needed after the matching.
     std::vector<std::string_view> groupOf;
-    groupOf.reserve(records.capacity());
+    if (withBase) groupOf.reserve(records.capacity());
     std::string_view groupLine;
+    std::string groupText, group;
     ImportCounts counts;
     TextScratch scratch;
     std::string why;
@@ -283,17 +301,37 @@ bool importVdr(std::string_view text, const FormatOptions& options, std::vector<
         counts.networkIds += channel.nid != 0;
         counts.languages += channel.cutLanguages;
         counts.pids += channel.droppedPids;
-        groupOf.push_back(groupLine);
+        if (withBase) {
+            groupOf.push_back(groupLine);
+            continue;
+        }
+        ++counts.withoutBase;
+        if (groupLine.data() == nullptr) {
+            record.category = 255;
+            continue;
+        }
+        if (groupLine.data() != namedGroup) {  // a group line's records follow one another
+            namedGroup = groupLine.data();
+            vdrTextFromLine(groupLine, groupText);
+            vdrGroupNameChange(groupText, group);  // the name kvx would write for it
+            groupCategory = categoryFromGroupName(group, options.context, groups);
+        }
+        record.category = groupCategory;
     }
     if (!report.problems.empty()) {
         records.clear();
         return false;
     }
+    if (!withBase) {
+        report.notes.insert(report.notes.end(), groups.notes.begin(), groups.notes.end());
+        report.addedCategories = std::move(groups.addedCategories);
+        noteCounts(counts, report);
+        return true;
+    }
 
-    const std::vector<int> matches = options.base.empty() ? std::vector<int>{} : matchByService(records, options.base);
+    const std::vector<int> matches = matchByService(records, options.base);
     // A group line's records follow one another: its name and category are kept while they last.
-    const char* namedGroup = nullptr;
-    std::string groupText, group, baseGroup;
+    std::string baseGroup;
     int known = -1;  // the category of group, resolved when first needed
     std::string baseLine;
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -309,7 +347,7 @@ bool importVdr(std::string_view text, const FormatOptions& options, std::vector<
             if (known < 0) known = categoryFromGroupName(group, options.context, report);
             return static_cast<std::uint8_t>(known);
         };
-        const int match = matches.empty() ? NoMatch : matches[i];
+        const int match = matches[i];
         if (match == NoMatch) {
             ++counts.withoutBase;
             records[i].category = category();

@@ -2,6 +2,7 @@
 
 #include "formats/list_format.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -22,6 +23,14 @@ void appendInt(std::string& out, std::int64_t value) {
 // A whole number, blanks around it allowed as the recorder allows them; nothing else.
 bool readInt(std::string_view text, std::int64_t minimum, std::int64_t maximum, const char* field, int& value,
              VdrLineError& error) {
+    // Almost every number of a line is a few digits alone: read at once, in range or not.
+    std::int64_t digits = 0;
+    std::size_t at = 0;
+    while (at < text.size() && at < 9 && text[at] >= '0' && text[at] <= '9') digits = digits * 10 + (text[at++] - '0');
+    if (at > 0 && at == text.size() && digits >= minimum && digits <= maximum) {
+        value = static_cast<int>(digits);
+        return true;
+    }
     text = trimmed(text);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     std::int64_t number = 0;
@@ -39,11 +48,13 @@ bool readInt(std::string_view text, std::int64_t minimum, std::int64_t maximum, 
     return true;
 }
 
-// The next piece of text up to sep (or all of it), removed from text.
+// The next piece of text up to sep (or all of it), removed from text. Pieces are a few characters:
+// a plain loop is quicker than a library search for each.
 std::string_view take(std::string_view& text, char sep) {
-    const std::size_t at = text.find(sep);
+    std::size_t at = 0;
+    while (at < text.size() && text[at] != sep) ++at;
     const std::string_view piece = text.substr(0, at);
-    text = at == std::string_view::npos ? std::string_view() : text.substr(at + 1);
+    text = at == text.size() ? std::string_view() : text.substr(at + 1);
     return piece;
 }
 
@@ -199,6 +210,23 @@ bool readGroup(std::string_view line, VdrChannel& channel) {
     return true;
 }
 
+// A channel as a fresh VdrChannel but for its PID arrays, whose entries past their counts are never
+// read: clearing their 1.3 KB for every line would cost more than reading the line.
+void clearChannel(VdrChannel& channel) {
+    channel.group = false;
+    channel.name = channel.shortName = channel.provider = channel.parameters = {};
+    channel.frequency = 0;
+    channel.polarization = 'H';
+    channel.sourceKind = 'S';
+    channel.sourceTenthsEast = channel.symbolRate = 0;
+    channel.videoPid = channel.pcrPid = channel.videoType = 0;
+    channel.audioCount = channel.dolbyCount = channel.subtitleCount = 0;
+    channel.teletextPid = 0;
+    channel.conditionalAccess = false;
+    channel.cutLanguages = channel.droppedPids = 0;
+    channel.sid = channel.nid = channel.tid = channel.rid = 0;
+}
+
 constexpr const char* FieldNames[] = {"name", "frequency", "parameters", "source", "srate", "vpid", "apid",
                                       "tpid", "caid",      "sid",        "nid",    "tid",   "rid"};
 constexpr int FieldCount = 13;
@@ -240,17 +268,17 @@ bool vdrLanguageWritable(std::string_view language) {
 }
 
 bool vdrNameChange(std::string_view name, bool isProvider, std::string& out) {
-    bool changed = false;
+    const auto changes = [isProvider](char c) {
+        return c == '\n' || c == '\r' || c == '|' || (c == ';' && !isProvider);
+    };
+    if (std::none_of(name.begin(), name.end(), changes)) return false;  // almost every name: no copy
     out.assign(name);
     for (char& c : out) {
-        char now = c;
-        if (c == '\n' || c == '\r') now = ' ';
-        if (c == ';' && !isProvider) now = ',';
-        if (c == '|') now = ':';
-        changed = changed || now != c;
-        c = now;
+        if (c == '\n' || c == '\r') c = ' ';
+        if (c == ';' && !isProvider) c = ',';
+        if (c == '|') c = ':';
     }
-    return changed;
+    return true;
 }
 
 bool vdrGroupNameChange(std::string_view name, std::string& out) {
@@ -333,7 +361,7 @@ void appendVdrLine(std::string& out, const VdrChannel& channel) {
 }
 
 bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& error) {
-    channel = VdrChannel{};
+    clearChannel(channel);
     while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
     if (!line.empty() && line.front() == ':') return readGroup(line, channel);
     std::string_view fields[FieldCount];

@@ -87,7 +87,8 @@ bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& erro
 void vdrTextFromLine(std::string_view text, std::string& out);
 
 // What a name must become so that the recorder reads back what was written: ';' would start the
-// provider, a line end would end the line. Returns true and sets out when something changed.
+// provider, a line end would end the line. Returns true and sets out when something changed; out is
+// left as it was when nothing has to.
 bool vdrNameChange(std::string_view name, bool isProvider, std::string& out);
 
 // What a group name must become: a ',' would be doubled by every rewriting, leading blanks and '@'

@@ -2,7 +2,9 @@
 // is written back byte for byte, every line the recorder refuses is refused with its field.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "formats/vdr_line.h"
 
@@ -88,6 +90,35 @@ TEST(VdrLine, LanguagesAreCutToWhatARecordHolds) {
     EXPECT_EQ(channel.audio[1].languageText(), "");  // a blank cannot be written back
     EXPECT_EQ(channel.audio[2].languageText(), "de");
     EXPECT_EQ(channel.cutLanguages, 2);
+}
+
+// The reader leaves a channel's PID arrays as they were past their counts: a line read over any other
+// must read as it does alone, whatever the other held.
+TEST(VdrLine, ALineReadOverAnotherReadsAsAlone) {
+    std::vector<std::string> lines(std::begin(CanonicalLines), std::end(CanonicalLines));
+    for (const ReadCase& c : ReadCases) lines.emplace_back(c.line);
+    lines.emplace_back("A:1:H:S1E:1:0:1=deu+eng@3,2=a b@3,3=de@4:0:0:1:0:1:0");
+    lines.emplace_back("T:474:B8:T:0:1:2:0:0:3:0:0:0");
+    lines.emplace_back("CA:11778:V:S19.2E:27500:257:258:0:1702,0d05:1001:1:1000:0");
+    const auto read = [](const std::string& line, VdrChannel& channel) {
+        VdrLineError error;
+        EXPECT_TRUE(parseVdrLine(line, channel, error)) << line << ": " << error.why;
+        std::string said = channel.group ? "group " : "";
+        said += std::string(channel.shortName) + "|" + std::string(channel.parameters) + "|" + channel.sourceKind +
+                "|" + std::to_string(channel.conditionalAccess) + "|" + std::to_string(channel.cutLanguages) + "|" +
+                std::to_string(channel.droppedPids) + "|";
+        channel.parameters = {};
+        if (channel.sourceKind == 'S') appendVdrLine(said, channel);
+        return said;
+    };
+    for (const std::string& before : lines) {
+        for (const std::string& line : lines) {
+            VdrChannel alone;
+            VdrChannel reused;
+            read(before, reused);
+            EXPECT_EQ(read(line, reused), read(line, alone)) << line << " after " << before;
+        }
+    }
 }
 
 struct BadLine {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -200,6 +201,70 @@ TEST(VdrList, RepeatsOfOneServiceGetRids) {
     EXPECT_NE(text.find(":9:1:5:2\n"), std::string::npos) << text;
 }
 
+// A channel's RID counts the written channels before it with its TID and SID, over lists with many
+// repeats, channels left out between them, and more services than a small table holds.
+TEST(VdrList, RidsCountTheEarlierChannelsOfTheirService) {
+    for (const int services : {1, 3, 40, 3000}) {
+        SCOPED_TRACE(services);
+        std::mt19937 random(static_cast<unsigned>(services));
+        std::vector<ChannelRecord> records;
+        for (int i = 0; i < 4000; ++i) {
+            const auto service = static_cast<std::uint16_t>(random() % static_cast<unsigned>(services));
+            const auto sid = static_cast<std::uint16_t>(random() % 9 == 0 ? 0 : 1 + service % 7);
+            records.push_back(testRecord(random() % 11 == 0 ? "" : "N", static_cast<std::uint16_t>(service / 7), sid));
+        }
+        std::string text;
+        FormatReport report;
+        ASSERT_TRUE(exportVdr(records, options(nullptr, 0), text, report));
+        std::map<std::pair<int, int>, int> seen;
+        int repeats = 0;
+        std::size_t at = 0;
+        for (const ChannelRecord& record : records) {
+            if (record.sid.get() == 0 || fieldText(record.name).empty()) continue;
+            const int rid = seen[{record.tid.get(), record.sid.get()}]++;
+            repeats += rid > 0;
+            at = text.find("\nN;", at) + 1;
+            ASSERT_NE(at, 0U);
+            const std::size_t end = text.find('\n', at);
+            const std::string want = ":" + std::to_string(record.sid.get()) + ":1:" + std::to_string(record.tid.get()) +
+                                     ":" + std::to_string(rid);
+            EXPECT_EQ(text.compare(end - want.size(), want.size(), want), 0) << text.substr(at, end - at);
+        }
+        EXPECT_EQ(text.find("\nN;", at), std::string::npos);
+        const std::string note = std::to_string(repeats) + " channels repeat the TID and SID";
+        if (repeats > 0) EXPECT_EQ(report.notes.back().rfind(note, 0), 0U) << report.notes.back();
+    }
+}
+
+// Notes on channels left out come first, in the list's order, then those on what was changed.
+TEST(VdrList, ExportNotesChannelsLeftOutFirst) {
+    ChannelRecord records[] = {testRecord("a;b", 1, 1), testRecord("Zero", 1, 0), testRecord("", 1, 5),
+                               testRecord("c|d", 1, 6), testRecord("Z2", 2, 0)};
+    std::string text;
+    FormatReport report;
+    ASSERT_TRUE(exportVdr(records, options(nullptr, 0), text, report));
+    const std::string why =
+        " (a channels.conf name cannot hold ';', '|' reads back as ':', and a line end would "
+        "end the line)";
+    const std::vector<std::string> want = {
+        "channel 2 \"Zero\" is left out: the recorder refuses a channel with SID 0",
+        "channel 3 is left out: the recorder refuses a channel without a name",
+        "channel 5 \"Z2\" is left out: the recorder refuses a channel with SID 0",
+        "channel 1: name is written as \"a,b\"" + why,
+        "channel 4: name is written as \"c:d\"" + why,
+    };
+    EXPECT_EQ(report.notes, want);
+}
+
+// The room export asks for holds what it writes, even for records whose every field is odd.
+TEST(VdrList, ExportFitsTheRoomItAsksFor) {
+    const std::vector<ChannelRecord> records = randomRecords(2000, 99);
+    std::string text;
+    FormatReport report;
+    ASSERT_TRUE(exportVdr(records, options(nullptr, 0), text, report));
+    EXPECT_LE(text.size(), vdrExportSize(records));
+}
+
 struct ImportCase {
     const char* what;
     const char* text;
@@ -259,6 +324,28 @@ TEST(VdrList, GroupsBecomeCategories) {
     const std::uint8_t want[] = {255, 1, 2, 255, 0};
     for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(records[i].category, want[i]) << i;
     EXPECT_EQ(report.addedCategories, CategoryNames{"Weather"});
+}
+
+// Without a base the notes on groups follow those on lines, as after reading the file; a file that
+// is refused adds no categories.
+TEST(VdrList, GroupNotesFollowLineNotes) {
+    const CategoryNames names = {"News"};
+    const std::string longName(40, 'x');
+    const std::string text =
+        ":Weather\nA:1:H:S19.2E:1:0:0:0:0:1:0:0:0\n:Sky\n" + longName + ":1:H:S19.2E:1:0:0:0:0:2:0:0:0\n";
+    std::vector<ChannelRecord> records;
+    FormatReport report;
+    ASSERT_TRUE(importVdr(text, options(&names, 0), records, report));
+    ASSERT_GE(report.notes.size(), 3U);
+    EXPECT_EQ(report.notes[0].rfind("line 4: the name is cut", 0), 0U) << report.notes[0];
+    EXPECT_EQ(report.notes[1], "group \"Weather\" is added to the categories file as category 1");
+    EXPECT_EQ(report.notes[2], "group \"Sky\" is added to the categories file as category 2");
+    EXPECT_EQ(report.addedCategories, (CategoryNames{"Weather", "Sky"}));
+
+    FormatReport refused;
+    EXPECT_FALSE(importVdr(text + "B:1:H:S19.2E:1:0:0:0:0:0:0:0:0\n", options(&names, 0), records, refused));
+    EXPECT_TRUE(refused.addedCategories.empty());
+    for (const std::string& note : refused.notes) EXPECT_EQ(note.find("group"), std::string::npos) << note;
 }
 
 // With a base list a group line changes a channel's category only where it differs from the group
