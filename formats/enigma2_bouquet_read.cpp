@@ -15,7 +15,7 @@ constexpr int FlagMarker = 64;
 constexpr int FlagGroup = 128;  // alternatives: one channel from several services
 
 struct BouquetReader {
-    std::span<const NamedFile> files;
+    std::span<const Enigma2File> files;
     const Database& database;
     std::vector<BouquetEntry>& entries;
     FormatReport& report;
@@ -35,19 +35,19 @@ int fileNamed(const BouquetReader& reader, std::string_view name) {
 void readBouquet(BouquetReader& reader, int position);
 
 // "... FROM BOUQUET "name" ORDER BY bouquet": the user bouquet named, read in its place.
-void readNamedBouquet(BouquetReader& reader, std::string_view path, const NamedFile& from, int line) {
+void readNamedBouquet(BouquetReader& reader, std::string_view path, const Enigma2File& from, int line) {
     constexpr std::string_view From = "FROM BOUQUET \"";
     const std::size_t start = path.find(From);
     const std::size_t end = start == std::string_view::npos ? start : path.find('"', start + From.size());
     if (end == std::string_view::npos) {
-        reader.report.notes.push_back(from.name + ":" + std::to_string(line) + ": \"" + std::string(path) +
+        reader.report.notes.push_back(std::string(from.name) + ":" + std::to_string(line) + ": \"" + std::string(path) +
                                       "\" names no bouquet file: passed over");
         return;
     }
     const std::string_view name = path.substr(start + From.size(), end - start - From.size());
     const int position = fileNamed(reader, name);
     if (position < 0) {
-        reader.report.notes.push_back(from.name + ":" + std::to_string(line) + ": " + std::string(name) +
+        reader.report.notes.push_back(std::string(from.name) + ":" + std::to_string(line) + ": " + std::string(name) +
                                       " is not in the folder: passed over");
         return;
     }
@@ -55,14 +55,14 @@ void readNamedBouquet(BouquetReader& reader, std::string_view path, const NamedF
 }
 
 // "TYPE:FLAGS:D0:...:D7:PATH[:NAME]".
-void readReference(BouquetReader& reader, const NamedFile& file, int line, std::string_view text) {
+void readReference(BouquetReader& reader, const Enigma2File& file, int line, std::string_view text) {
     std::array<std::string_view, 12> fields{};
     const std::size_t count = splitFields(text, ':', fields);
     std::int64_t type = 0;
     std::int64_t flags = 0;
     if (count < 10 || !readDecimal(fields[0], 0, INT32_MAX, type) || !readDecimal(fields[1], 0, INT32_MAX, flags)) {
-        reader.report.problems.push_back(
-            {line, file.name + ": reference", quoted(text.substr(0, 60)) + " is not TYPE:FLAGS and eight hex numbers"});
+        reader.report.problems.push_back({line, std::string(file.name) + ": reference",
+                                          quoted(text.substr(0, 60)) + " is not TYPE:FLAGS and eight hex numbers"});
         reader.good = false;
         return;
     }
@@ -72,12 +72,12 @@ void readReference(BouquetReader& reader, const NamedFile& file, int line, std::
         return;
     }
     if (type == 1 && (flags & FlagMarker) != 0) {
-        reader.entries.push_back({-1, count > 11 ? fields[11] : std::string_view{}, false, &file.name, line});
+        reader.entries.push_back({-1, line, count > 11 ? fields[11] : std::string_view{}, &file.name, false});
         return;
     }
     if (type != 1 || flags != 0 || !path.empty()) {
         ++reader.streams;
-        reader.entries.push_back({-2, {}, false, &file.name, line});  // keeps its description off the next entry
+        reader.entries.push_back({-2, line, {}, &file.name, false});  // keeps its description off the next entry
         return;
     }
     static constexpr const char* Names[] = {"service type", "SID", "TSID", "ONID", "namespace"};
@@ -85,7 +85,7 @@ void readReference(BouquetReader& reader, const NamedFile& file, int line, std::
     for (int i = 0; i < 5; ++i) {
         if (!readHex(fields[2 + i], i == 4 ? 0xFFFFFFFF : 0xFFFF, numbers[i])) {
             reader.report.problems.push_back(
-                {line, file.name + ": " + Names[i],
+                {line, std::string(file.name) + ": " + Names[i],
                  quoted(fields[2 + i]) + " is not a hex number up to " + (i == 4 ? "FFFFFFFF" : "FFFF")});
             reader.good = false;
             return;
@@ -94,13 +94,13 @@ void readReference(BouquetReader& reader, const NamedFile& file, int line, std::
     const int service = findService(reader.database, numbers[4], static_cast<std::uint16_t>(numbers[2]),
                                     static_cast<std::uint16_t>(numbers[3]), static_cast<std::uint16_t>(numbers[1]));
     if (service < 0) ++reader.missing;
-    reader.entries.push_back({service < 0 ? -2 : service, {}, false, &file.name, line});
+    reader.entries.push_back({service < 0 ? -2 : service, line, {}, &file.name, false});
 }
 
 void readBouquet(BouquetReader& reader, int position) {
     if (reader.read[position]) return;  // a bouquet named twice, or naming itself
     reader.read[position] = true;
-    const NamedFile& file = reader.files[position];
+    const Enigma2File& file = reader.files[position];
     LineReader lines{file.bytes};
     std::string_view line;
     bool description = false;  // a #DESCRIPTION belongs to the #SERVICE line just before it
@@ -126,7 +126,7 @@ bool endsWith(std::string_view text, std::string_view end) {
 
 }  // namespace
 
-bool readBouquets(std::span<const NamedFile> files, const Database& database, std::vector<BouquetEntry>& entries,
+bool readBouquets(std::span<const Enigma2File> files, const Database& database, std::vector<BouquetEntry>& entries,
                   FormatReport& report) {
     BouquetReader reader{files, database, entries, report, std::vector<bool>(files.size(), false)};
     entries.reserve(database.services.size() + 64);
@@ -146,8 +146,9 @@ bool readBouquets(std::span<const NamedFile> files, const Database& database, st
                   [&](int a, int b) { return files[a].name < files[b].name; });
     }
     for (const int position : unnamed) {
-        report.notes.push_back(files[position].name + " is named by neither bouquets.tv nor bouquets.radio: " +
-                               "its channels follow the named bouquets'");
+        report.notes.push_back(
+            std::string(files[position].name) +
+            " is named by neither bouquets.tv nor bouquets.radio: " + "its channels follow the named bouquets'");
         readBouquet(reader, position);
     }
     // Entries that stood only to hold a description back from the next entry go now.

@@ -17,10 +17,8 @@ using namespace enigma2;
 
 struct Channel {
     int service;
-    std::string_view name;  // the bouquet's name for it, else lamedb's
-    const std::string* nameFile;
-    int nameLine;
-    int marker;  // into Import::markers; -1 before any marker of its bouquet
+    int renamedBy;  // the bouquet entry whose name it takes, else -1 for lamedb's
+    int marker;     // into Import::markers; -1 before any marker of its bouquet
 };
 
 struct Marker {
@@ -31,6 +29,7 @@ struct Marker {
 
 struct Import {
     const Database& database;
+    const std::vector<BouquetEntry>& entries;
     const FormatOptions& options;
     FormatReport& report;
     std::vector<Channel> channels;
@@ -47,8 +46,8 @@ struct Import {
 constexpr std::uint8_t StreamKindVideo = 1, StreamKindAudio = 2, StreamKindAc3 = 3;
 constexpr std::uint8_t MpegAudio = 0x04, PrivateData = 0x06;
 
-void problem(Import& import, const std::string& file, int line, std::string_view field, std::string why) {
-    import.report.problems.push_back({line, file + ": " + std::string(field), std::move(why)});
+void problem(Import& import, std::string_view file, int line, std::string_view field, std::string why) {
+    import.report.problems.push_back({line, std::string(file) + ": " + std::string(field), std::move(why)});
     import.good = false;
 }
 
@@ -95,14 +94,16 @@ std::vector<bool> usableServices(Import& import) {
 }
 
 // The bouquets' entries, then the services no bouquet lists, as channels.
-void planChannels(Import& import, const std::vector<BouquetEntry>& entries) {
+void planChannels(Import& import) {
     const Database& database = import.database;
+    const std::vector<BouquetEntry>& entries = import.entries;
     const std::vector<bool> usable = usableServices(import);
     std::vector<bool> listed(database.services.size(), false);
     import.channels.reserve(entries.size() + database.services.size());
     int marker = -1;
-    const std::string* bouquet = nullptr;
-    for (const BouquetEntry& entry : entries) {
+    const std::string_view* bouquet = nullptr;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const BouquetEntry& entry = entries[i];
         if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
         bouquet = entry.file;
         if (entry.service < 0) {
@@ -112,17 +113,12 @@ void planChannels(Import& import, const std::vector<BouquetEntry>& entries) {
         }
         if (!usable[entry.service]) continue;
         listed[entry.service] = true;
-        const Service& service = database.services[entry.service];
-        if (entry.renamed)
-            import.channels.push_back({entry.service, entry.name, entry.file, entry.line, marker});
-        else
-            import.channels.push_back({entry.service, service.name, &database.file, service.nameLine, marker});
+        import.channels.push_back({entry.service, entry.renamed ? static_cast<int>(i) : -1, marker});
     }
     int unlisted = 0;
     for (std::size_t i = 0; i < database.services.size(); ++i) {
         if (!usable[i] || listed[i]) continue;
-        const Service& service = database.services[i];
-        import.channels.push_back({static_cast<int>(i), service.name, &database.file, service.nameLine, -1});
+        import.channels.push_back({static_cast<int>(i), -1, -1});
         ++unlisted;
     }
     if (unlisted > 0 && !entries.empty()) {
@@ -134,7 +130,7 @@ void planChannels(Import& import, const std::vector<BouquetEntry>& entries) {
 
 // A name or provider as the record holds it: CR as a space (as export writes it), in the code page
 // when one is given, else UTF-8; at most 29 bytes, cut at a character's start, with a note.
-void storeText(Import& import, char (&field)[TextFieldSize], std::string_view text, const std::string& file, int line,
+void storeText(Import& import, char (&field)[TextFieldSize], std::string_view text, std::string_view file, int line,
                std::string_view what) {
     import.scratch.assign(text);
     replaceLineBreaks(import.scratch);
@@ -159,9 +155,9 @@ void storeText(Import& import, char (&field)[TextFieldSize], std::string_view te
         std::size_t cut = TextFieldSize - 1;
         while (codePage == 0 && cut > 0 && (static_cast<unsigned char>((*stored)[cut]) & 0xC0u) == 0x80u) --cut;
         if (sayInFull(import.cuts))
-            import.report.notes.push_back(file + ":" + std::to_string(line) + ": " + std::string(what) + " \"" +
-                                          std::string(text) + "\" is longer than the 29 bytes a record holds: cut to " +
-                                          std::to_string(cut) + " bytes");
+            import.report.notes.push_back(
+                std::string(file) + ":" + std::to_string(line) + ": " + std::string(what) + " \"" + std::string(text) +
+                "\" is longer than the 29 bytes a record holds: cut to " + std::to_string(cut) + " bytes");
         stored->resize(cut);
     }
     storeFieldText(field, *stored);
@@ -184,16 +180,27 @@ void addStream(ChannelRecord& record, std::uint8_t streamType, std::uint16_t pid
     entry.kind = kind;
 }
 
+std::int64_t ksymbolsOf(const Transponder& transponder) { return (transponder.symbolRate + 500) / 1000; }
+
+// A symbol rate no record can hold fails the import, once for each channel on that transponder,
+// before any record is written.
+void checkSymbolRates(Import& import) {
+    for (const Channel& channel : import.channels) {
+        const Transponder& transponder =
+            import.database.transponders[import.database.services[channel.service].transponder];
+        if (ksymbolsOf(transponder) > 0xFFFF) {
+            problem(import, import.database.file, transponder.line, "symbol rate",
+                    std::to_string(transponder.symbolRate) + " symbols/s is more than the 65535 ksym/s a list holds");
+        }
+    }
+}
+
 // Every field Enigma2 carries but the texts, into a zeroed record: enough to match a base record.
 void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) {
     const Service& service = import.database.services[channel.service];
     const Transponder& transponder = import.database.transponders[service.transponder];
     record.frequency.set(storedFrequency(import, transponder.frequencyKhz));
-    const std::int64_t ksymbols = (transponder.symbolRate + 500) / 1000;
-    if (ksymbols > 0xFFFF) {
-        problem(import, import.database.file, transponder.line, "symbol rate",
-                std::to_string(transponder.symbolRate) + " symbols/s is more than the 65535 ksym/s a list holds");
-    }
+    const std::int64_t ksymbols = ksymbolsOf(transponder);
     if (transponder.symbolRate % 1000 != 0) ++import.roundedSymbolRates;
     record.symbolRate.set(static_cast<std::uint16_t>(ksymbols));
     const int polarisation = transponder.polarisation;
@@ -210,8 +217,20 @@ void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) 
     addStream(record, PrivateData, record.teletextPid.get(), StreamKindTeletext);
 }
 
+// The bouquet's name for the channel, else lamedb's.
+std::string_view channelName(const Import& import, const Channel& channel) {
+    if (channel.renamedBy >= 0) return import.entries[channel.renamedBy].name;
+    return import.database.services[channel.service].name;
+}
+
 void storeName(Import& import, const Channel& channel, ChannelRecord& record) {
-    storeText(import, record.name, channel.name, *channel.nameFile, channel.nameLine, "name");
+    if (channel.renamedBy >= 0) {
+        const BouquetEntry& entry = import.entries[channel.renamedBy];
+        storeText(import, record.name, entry.name, *entry.file, entry.line, "name");
+    } else {
+        const Service& service = import.database.services[channel.service];
+        storeText(import, record.name, service.name, import.database.file, service.nameLine, "name");
+    }
 }
 
 void storeProvider(Import& import, const Channel& channel, ChannelRecord& record) {
@@ -262,7 +281,7 @@ void applyToBase(Import& import, const Channel& channel, const ChannelRecord& fi
     if (videoTypeOf(record) != videoType) setVideoStreamType(record, record.videoPid.get(), videoType);
     for (const CachedPid& cached : CachedPids) record.*cached.field = filled.*cached.field;
     if (serviceTypeOf(record) != service.serviceType) record.serviceType = filled.serviceType;
-    if (!exportedTextIs(import, record.name, channel.name, false)) storeName(import, channel, record);
+    if (!exportedTextIs(import, record.name, channelName(import, channel), false)) storeName(import, channel, record);
     if (!exportedTextIs(import, record.provider, service.provider, true)) storeProvider(import, channel, record);
 }
 
@@ -307,8 +326,8 @@ void sayWhatIsMissing(Import& import, bool base) {
     }
 }
 
-const NamedFile* fileNamed(std::span<const NamedFile> files, std::string_view name) {
-    for (const NamedFile& file : files) {
+const Enigma2File* fileNamed(std::span<const Enigma2File> files, std::string_view name) {
+    for (const Enigma2File& file : files) {
         if (file.name == name) return &file;
     }
     return nullptr;
@@ -316,9 +335,9 @@ const NamedFile* fileNamed(std::span<const NamedFile> files, std::string_view na
 
 }  // namespace
 
-bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
-                   FormatReport& report) {
-    const NamedFile* lamedb = fileNamed(files, "lamedb");
+bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& options,
+                   std::vector<ChannelRecord>& records, FormatReport& report) {
+    const Enigma2File* lamedb = fileNamed(files, "lamedb");
     if (lamedb == nullptr) lamedb = fileNamed(files, "lamedb5");
     if (lamedb == nullptr) {
         report.problems.push_back({0, "lamedb", "the settings folder holds neither lamedb nor lamedb5"});
@@ -329,27 +348,47 @@ bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& option
     std::vector<BouquetEntry> entries;
     good = readBouquets(files, database, entries, report) && good;
     if (!good) return false;
-    Import import{database, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
-    planChannels(import, entries);
-    records.assign(import.channels.size(), ChannelRecord{});
-    for (std::size_t i = 0; i < records.size(); ++i) fillNumbers(import, import.channels[i], records[i]);
+    Import import{database, entries, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
+    planChannels(import);
+    checkSymbolRates(import);
     if (!import.good) return false;
-    std::vector<int> matches;
-    if (!options.base.empty()) matches = matchByService(records, options.base);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const int marker = import.channels[i].marker;
-        if (matches.empty() || matches[i] == NoMatch) {
-            storeName(import, import.channels[i], records[i]);
-            storeProvider(import, import.channels[i], records[i]);
-        } else {
-            const ChannelRecord filled = records[i];
-            records[i] = options.base[matches[i]];
-            applyToBase(import, import.channels[i], filled, records[i]);
-            const std::string_view group = marker < 0 ? std::string_view{} : import.markers[marker].name;
-            if (groupNameIs(records[i].category, options.context, group)) continue;
-        }
-        records[i].category = markerCategory(import, marker);
+    // Each record is written whole in one go; only a base needs every record's numbers first, to match.
+    const bool base = !options.base.empty();
+    records.clear();
+    records.reserve(import.channels.size());
+    for (const Channel& channel : import.channels) {
+        ChannelRecord& record = records.emplace_back();
+        fillNumbers(import, channel, record);
+        if (base) continue;
+        storeName(import, channel, record);
+        storeProvider(import, channel, record);
+        record.category = markerCategory(import, channel.marker);
     }
-    sayWhatIsMissing(import, !options.base.empty());
+    if (base) {
+        const std::vector<int> matches = matchByService(records, options.base);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const int marker = import.channels[i].marker;
+            if (matches[i] == NoMatch) {
+                storeName(import, import.channels[i], records[i]);
+                storeProvider(import, import.channels[i], records[i]);
+            } else {
+                const ChannelRecord filled = records[i];
+                records[i] = options.base[matches[i]];
+                applyToBase(import, import.channels[i], filled, records[i]);
+                const std::string_view group = marker < 0 ? std::string_view{} : import.markers[marker].name;
+                if (groupNameIs(records[i].category, options.context, group)) continue;
+            }
+            records[i].category = markerCategory(import, marker);
+        }
+    }
+    sayWhatIsMissing(import, base);
     return import.good;
+}
+
+bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
+                   FormatReport& report) {
+    std::vector<Enigma2File> views;
+    views.reserve(files.size());
+    for (const NamedFile& file : files) views.push_back({file.name, file.bytes});
+    return importEnigma2(views, options, records, report);
 }

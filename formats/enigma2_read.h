@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
 #include "formats/list_format.h"
 
@@ -46,12 +47,15 @@ struct Database {
     int version = 4;
     std::vector<Transponder> transponders;
     std::vector<Service> services;  // the first of each key only
-    std::vector<int> index;         // services by key (namespace, TSID, ONID, SID)
+    // Services by key (namespace, TSID, ONID, SID): a hash table of positions, -1 where empty, a
+    // power of two at least twice the services long; a key's first slot is its hash >> indexShift.
+    std::vector<int> index;
+    int indexShift = 64;
 };
 
 // Reads a lamedb of version 4 or 5 (the header says which, whatever the file's name). False, with a
 // problem for each bad line; the tables then hold what was read.
-bool readLamedb(const NamedFile& file, Database& database, FormatReport& report);
+bool readLamedb(const Enigma2File& file, Database& database, FormatReport& report);
 
 // The service with that key, or -1.
 int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,
@@ -59,17 +63,17 @@ int findService(const Database& database, std::uint32_t dvbNamespace, std::uint1
 
 // One entry of a bouquet: a service of the database, or a marker.
 struct BouquetEntry {
-    int service;            // into Database::services; -1 for a marker
-    std::string_view name;  // a marker's name; a service's name as the bouquet renames it
-    bool renamed;           // a service with its own #DESCRIPTION
-    const std::string* file;
+    int service;  // into Database::services; -1 for a marker
     int line;
+    std::string_view name;  // a marker's name; a service's name as the bouquet renames it
+    const std::string_view* file;
+    bool renamed;  // a service with its own #DESCRIPTION
 };
 
 // The entries of bouquets.tv's user bouquets, then bouquets.radio's, then those of user bouquets
 // neither names (with a note). Entries for services lamedb lacks, streams and other kinds of
 // entries are left out and counted in notes. False, with problems, for a bad service reference.
-bool readBouquets(std::span<const NamedFile> files, const Database& database, std::vector<BouquetEntry>& entries,
+bool readBouquets(std::span<const Enigma2File> files, const Database& database, std::vector<BouquetEntry>& entries,
                   FormatReport& report);
 
 // Text helpers the readers share.
