@@ -129,7 +129,12 @@ bool endsWith(std::string_view text, std::string_view end) {
 bool readBouquets(std::span<const Enigma2File> files, const Database& database, std::vector<BouquetEntry>& entries,
                   FormatReport& report) {
     BouquetReader reader{files, database, entries, report, std::vector<bool>(files.size(), false)};
-    entries.reserve(database.services.size() + 64);
+    // Room once: an entry's "#SERVICE" line is at least 20 bytes ("#SERVICE 1:64:::::::::").
+    std::size_t bouquetBytes = 0;
+    for (const Enigma2File& file : files) {
+        if (file.name != database.file) bouquetBytes += file.bytes.size();
+    }
+    entries.reserve(bouquetBytes / 20 + 1);
     for (const std::string_view list : {"bouquets.tv", "bouquets.radio"}) {
         const int position = fileNamed(reader, list);
         if (position >= 0) readBouquet(reader, position);

@@ -22,7 +22,7 @@ struct Channel {
 };
 
 struct Marker {
-    std::string_view name;
+    int entry;  // into the bouquet entries, for its name
     bool resolved;
     std::uint8_t category;
 };
@@ -100,6 +100,7 @@ void planChannels(Import& import) {
     const std::vector<bool> usable = usableServices(import);
     std::vector<bool> listed(database.services.size(), false);
     import.channels.reserve(entries.size() + database.services.size());
+    import.markers.reserve(entries.size());
     int marker = -1;
     const std::string_view* bouquet = nullptr;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -107,7 +108,7 @@ void planChannels(Import& import) {
         if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
         bouquet = entry.file;
         if (entry.service < 0) {
-            import.markers.push_back({entry.name, false, 255});
+            import.markers.push_back({static_cast<int>(i), false, 255});
             marker = static_cast<int>(import.markers.size()) - 1;
             continue;
         }
@@ -298,9 +299,9 @@ std::uint8_t markerCategory(Import& import, int marker) {
     if (marker < 0) return 255;
     Marker& entry = import.markers[marker];
     if (!entry.resolved) {
-        std::string name(entry.name);
-        replaceLineBreaks(name);
-        entry.category = categoryFromGroupName(name, import.options.context, import.report);
+        import.scratch.assign(import.entries[entry.entry].name);
+        replaceLineBreaks(import.scratch);
+        entry.category = categoryFromGroupName(import.scratch, import.options.context, import.report);
         entry.resolved = true;
     }
     return entry.category;
@@ -375,7 +376,8 @@ bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& opti
                 const ChannelRecord filled = records[i];
                 records[i] = options.base[matches[i]];
                 applyToBase(import, import.channels[i], filled, records[i]);
-                const std::string_view group = marker < 0 ? std::string_view{} : import.markers[marker].name;
+                const std::string_view group =
+                    marker < 0 ? std::string_view{} : import.entries[import.markers[marker].entry].name;
                 if (groupNameIs(records[i].category, options.context, group)) continue;
             }
             records[i].category = markerCategory(import, marker);

@@ -398,8 +398,9 @@ bool readLamedb(const Enigma2File& file, Database& database, FormatReport& repor
         return false;
     }
     database.version = static_cast<int>(version);
+    // Room once, for a database of short names too (a service takes some 60 bytes in either version).
     database.transponders.reserve(file.bytes.size() / 64);
-    database.services.reserve(file.bytes.size() / 64);
+    database.services.reserve(file.bytes.size() / 40);
     if (version == 5)
         readVersion5(reader);
     else
