@@ -55,7 +55,8 @@ void readNamedBouquet(BouquetReader& reader, std::string_view path, const Enigma
 }
 
 // "TYPE:FLAGS:D0:...:D7:PATH[:NAME]".
-void readReference(BouquetReader& reader, const Enigma2File& file, int line, std::string_view text) {
+void readReference(BouquetReader& reader, int position, int line, std::string_view text) {
+    const Enigma2File& file = reader.files[position];
     std::array<std::string_view, 12> fields{};
     const std::size_t count = splitFields(text, ':', fields);
     std::int64_t type = 0;
@@ -72,12 +73,13 @@ void readReference(BouquetReader& reader, const Enigma2File& file, int line, std
         return;
     }
     if (type == 1 && (flags & FlagMarker) != 0) {
-        reader.entries.push_back({-1, line, count > 11 ? fields[11] : std::string_view{}, &file.name, false});
+        reader.entries.push_back(
+            {-1, line, position, textAt(file.bytes, count > 11 ? fields[11] : text.substr(text.size())), false});
         return;
     }
     if (type != 1 || flags != 0 || !path.empty()) {
         ++reader.streams;
-        reader.entries.push_back({-2, line, {}, &file.name, false});  // keeps its description off the next entry
+        reader.entries.push_back({-2, line, position, {}, false});  // keeps its description off the next entry
         return;
     }
     static constexpr const char* Names[] = {"service type", "SID", "TSID", "ONID", "namespace"};
@@ -94,7 +96,7 @@ void readReference(BouquetReader& reader, const Enigma2File& file, int line, std
     const int service = findService(reader.database, numbers[4], static_cast<std::uint16_t>(numbers[2]),
                                     static_cast<std::uint16_t>(numbers[3]), static_cast<std::uint16_t>(numbers[1]));
     if (service < 0) ++reader.missing;
-    reader.entries.push_back({service < 0 ? -2 : service, line, {}, &file.name, false});
+    reader.entries.push_back({service < 0 ? -2 : service, line, position, {}, false});
 }
 
 void readBouquet(BouquetReader& reader, int position) {
@@ -108,12 +110,13 @@ void readBouquet(BouquetReader& reader, int position) {
         if (line.rfind("#SERVICE", 0) == 0) {
             const std::size_t skip = line.size() > 8 && line[8] == ':' ? 10 : 9;
             const std::size_t before = reader.entries.size();
-            readReference(reader, file, lines.number, line.size() > skip ? line.substr(skip) : std::string_view{});
+            readReference(reader, position, lines.number,
+                          line.size() > skip ? line.substr(skip) : line.substr(line.size()));
             description = reader.entries.size() == before + 1;
         } else if (description && line.rfind("#DESCRIPTION", 0) == 0) {
             const std::size_t skip = line.size() > 12 && line[12] == ':' ? 14 : 13;
             BouquetEntry& entry = reader.entries.back();
-            entry.name = line.size() > skip ? line.substr(skip) : std::string_view{};
+            entry.name = textAt(file.bytes, line.size() > skip ? line.substr(skip) : line.substr(line.size()));
             entry.renamed = entry.service >= 0;
             description = false;
         }

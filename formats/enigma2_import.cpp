@@ -28,6 +28,7 @@ struct Marker {
 };
 
 struct Import {
+    std::span<const Enigma2File> files;
     const Database& database;
     const std::vector<BouquetEntry>& entries;
     const FormatOptions& options;
@@ -102,7 +103,7 @@ void planChannels(Import& import) {
     import.channels.reserve(entries.size() + database.services.size());
     import.markers.reserve(entries.size());
     int marker = -1;
-    const std::string_view* bouquet = nullptr;
+    int bouquet = -1;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const BouquetEntry& entry = entries[i];
         if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
@@ -218,25 +219,31 @@ void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) 
     addStream(record, PrivateData, record.teletextPid.get(), StreamKindTeletext);
 }
 
+std::string_view entryName(const Import& import, const BouquetEntry& entry) {
+    return textIn(import.files[entry.file].bytes, entry.name);
+}
+
 // The bouquet's name for the channel, else lamedb's.
 std::string_view channelName(const Import& import, const Channel& channel) {
-    if (channel.renamedBy >= 0) return import.entries[channel.renamedBy].name;
-    return import.database.services[channel.service].name;
+    if (channel.renamedBy >= 0) return entryName(import, import.entries[channel.renamedBy]);
+    return nameOf(import.database, import.database.services[channel.service]);
 }
 
 void storeName(Import& import, const Channel& channel, ChannelRecord& record) {
     if (channel.renamedBy >= 0) {
         const BouquetEntry& entry = import.entries[channel.renamedBy];
-        storeText(import, record.name, entry.name, *entry.file, entry.line, "name");
+        storeText(import, record.name, entryName(import, entry), import.files[entry.file].name, entry.line, "name");
     } else {
         const Service& service = import.database.services[channel.service];
-        storeText(import, record.name, service.name, import.database.file, service.nameLine, "name");
+        storeText(import, record.name, nameOf(import.database, service), import.database.file, service.nameLine,
+                  "name");
     }
 }
 
 void storeProvider(Import& import, const Channel& channel, ChannelRecord& record) {
     const Service& service = import.database.services[channel.service];
-    storeText(import, record.provider, service.provider, import.database.file, service.dataLine, "provider");
+    storeText(import, record.provider, providerOf(import.database, service), import.database.file,
+              dataLineOf(import.database, service), "provider");
 }
 
 // True when the texts are the same, a CR in read being the space export writes for one.
@@ -283,7 +290,8 @@ void applyToBase(Import& import, const Channel& channel, const ChannelRecord& fi
     for (const CachedPid& cached : CachedPids) record.*cached.field = filled.*cached.field;
     if (serviceTypeOf(record) != service.serviceType) record.serviceType = filled.serviceType;
     if (!exportedTextIs(import, record.name, channelName(import, channel), false)) storeName(import, channel, record);
-    if (!exportedTextIs(import, record.provider, service.provider, true)) storeProvider(import, channel, record);
+    if (!exportedTextIs(import, record.provider, providerOf(import.database, service), true))
+        storeProvider(import, channel, record);
 }
 
 bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string_view name) {
@@ -299,7 +307,7 @@ std::uint8_t markerCategory(Import& import, int marker) {
     if (marker < 0) return 255;
     Marker& entry = import.markers[marker];
     if (!entry.resolved) {
-        import.scratch.assign(import.entries[entry.entry].name);
+        import.scratch.assign(entryName(import, import.entries[entry.entry]));
         replaceLineBreaks(import.scratch);
         entry.category = categoryFromGroupName(import.scratch, import.options.context, import.report);
         entry.resolved = true;
@@ -338,6 +346,12 @@ const Enigma2File* fileNamed(std::span<const Enigma2File> files, std::string_vie
 
 bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& options,
                    std::vector<ChannelRecord>& records, FormatReport& report) {
+    for (const Enigma2File& file : files) {
+        if (file.bytes.size() >= UINT32_MAX) {  // the tables keep places in the files in 32 bits
+            report.problems.push_back({0, std::string(file.name), "4 GB or more: not a settings file"});
+            return false;
+        }
+    }
     const Enigma2File* lamedb = fileNamed(files, "lamedb");
     if (lamedb == nullptr) lamedb = fileNamed(files, "lamedb5");
     if (lamedb == nullptr) {
@@ -349,7 +363,7 @@ bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& opti
     std::vector<BouquetEntry> entries;
     good = readBouquets(files, database, entries, report) && good;
     if (!good) return false;
-    Import import{database, entries, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
+    Import import{files, database, entries, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
     planChannels(import);
     checkSymbolRates(import);
     if (!import.good) return false;
@@ -377,7 +391,7 @@ bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& opti
                 records[i] = options.base[matches[i]];
                 applyToBase(import, import.channels[i], filled, records[i]);
                 const std::string_view group =
-                    marker < 0 ? std::string_view{} : import.entries[import.markers[marker].entry].name;
+                    marker < 0 ? std::string_view{} : entryName(import, import.entries[import.markers[marker].entry]);
                 if (groupNameIs(records[i].category, options.context, group)) continue;
             }
             records[i].category = markerCategory(import, marker);

@@ -142,7 +142,7 @@ bool readServiceKey(Reader& reader, std::string_view text, Service& service) {
     service.sid = static_cast<std::uint16_t>(sid);
     service.tsid = static_cast<std::uint16_t>(tsid);
     service.onid = static_cast<std::uint16_t>(onid);
-    service.serviceType = static_cast<int>(type);
+    service.serviceType = static_cast<std::uint16_t>(type);
     return read;
 }
 
@@ -173,7 +173,7 @@ bool readCacheEntry(Reader& reader, std::string_view value, Service& service) {
 // entries for Enigma2: so it does here, with a note.
 bool readServiceData(Reader& reader, std::string_view text, Service& service) {
     if (text.size() < 2 || text[1] != ':') {
-        service.provider = text;
+        service.provider = textAt(reader.file.bytes, text);
         return true;
     }
     bool read = true;
@@ -190,7 +190,7 @@ bool readServiceData(Reader& reader, std::string_view text, Service& service) {
         const std::size_t comma = text.find(',');
         const std::string_view value =
             text.substr(2, comma == std::string_view::npos ? std::string_view::npos : comma - 2);
-        if (text[0] == 'p') service.provider = value;
+        if (text[0] == 'p') service.provider = textAt(reader.file.bytes, value);
         if (text[0] == 'c') read = readCacheEntry(reader, value, service) && read;
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
@@ -242,11 +242,12 @@ void readVersion4(Reader& reader) {
         }
         Service service = newService();
         const bool key = readServiceKey(reader, line, service);
-        if (!reader.lines.next(service.name)) break;
+        std::string_view name;
+        if (!reader.lines.next(name)) break;
+        service.name = textAt(reader.file.bytes, name);
         service.nameLine = reader.lines.number;
         std::string_view data;
         if (!reader.lines.next(data)) break;
-        service.dataLine = reader.lines.number;
         if (readServiceData(reader, data, service) && key) reader.database.services.push_back(service);
     }
     if (!ended) reader.problem(reader.lines.number, "services", "the file ends before the services' \"end\"");
@@ -266,8 +267,8 @@ void readVersion5Service(Reader& reader, std::string_view line) {
     }
     Service service = newService();
     const bool key = readServiceKey(reader, line.substr(2, comma - 2), service);
-    service.name = line.substr(comma + 2, close - comma - 2);
-    service.nameLine = service.dataLine = reader.lines.number;
+    service.name = textAt(reader.file.bytes, line.substr(comma + 2, close - comma - 2));
+    service.nameLine = reader.lines.number;
     std::string_view data = line.substr(close + 1);
     bool read = true;
     if (!data.empty()) {
@@ -383,6 +384,7 @@ void linkAndIndex(Reader& reader) {
 bool readLamedb(const Enigma2File& file, Database& database, FormatReport& report) {
     Reader reader{file, database, report, LineReader{file.bytes}, {}, true};
     database.file = file.name;
+    database.bytes = file.bytes;
     std::string_view header;
     reader.lines.next(header);
     constexpr std::string_view Start = "eDVB services /";
@@ -408,6 +410,18 @@ bool readLamedb(const Enigma2File& file, Database& database, FormatReport& repor
     sayHowManyMore(reader.passedOver, "service lines whose data is passed over in part", report.notes);
     linkAndIndex(reader);
     return reader.good;
+}
+
+std::string_view nameOf(const Database& database, const Service& service) {
+    return textIn(database.bytes, service.name);
+}
+
+std::string_view providerOf(const Database& database, const Service& service) {
+    return textIn(database.bytes, service.provider);
+}
+
+int dataLineOf(const Database& database, const Service& service) {
+    return database.version == 5 ? service.nameLine : service.nameLine + 1;
 }
 
 int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,

@@ -15,6 +15,19 @@
 
 namespace enigma2 {
 
+// A text of a file as its place there: half the room of a view, in tables of thousands of rows.
+// The import takes no file of 4 GB or more.
+struct TextAt {
+    std::uint32_t at = 0;
+    std::uint32_t size = 0;
+};
+
+inline TextAt textAt(std::string_view file, std::string_view text) {
+    return {static_cast<std::uint32_t>(text.data() - file.data()), static_cast<std::uint32_t>(text.size())};
+}
+
+inline std::string_view textIn(std::string_view file, TextAt text) { return file.substr(text.at, text.size); }
+
 struct Transponder {
     std::uint32_t dvbNamespace;
     std::uint16_t tsid;
@@ -32,18 +45,18 @@ struct Service {
     std::uint16_t tsid;
     std::uint16_t onid;
     std::uint16_t sid;
-    int serviceType;
-    std::string_view name;
-    std::string_view provider;
+    std::uint16_t serviceType;
+    TextAt name;  // in Database::bytes
+    TextAt provider;
     std::array<std::uint16_t, std::size(CachedPids)> pids;  // as CachedPids; 0 where lamedb has none
     int videoType;                                          // -1 where lamedb has none
-    int nameLine;                                           // of the name, and of the p: and c: data
-    int dataLine;
+    int nameLine;     // of the name; the p: and c: data are on the next line in version 4, on it in 5
     int transponder;  // into Database::transponders; -1 where lamedb has no transponder for it
 };
 
 struct Database {
     std::string file;  // "lamedb" or "lamedb5", for messages
+    std::string_view bytes;
     int version = 4;
     std::vector<Transponder> transponders;
     std::vector<Service> services;  // the first of each key only
@@ -57,6 +70,10 @@ struct Database {
 // problem for each bad line; the tables then hold what was read.
 bool readLamedb(const Enigma2File& file, Database& database, FormatReport& report);
 
+std::string_view nameOf(const Database& database, const Service& service);
+std::string_view providerOf(const Database& database, const Service& service);
+int dataLineOf(const Database& database, const Service& service);
+
 // The service with that key, or -1.
 int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,
                 std::uint16_t sid);
@@ -65,8 +82,8 @@ int findService(const Database& database, std::uint32_t dvbNamespace, std::uint1
 struct BouquetEntry {
     int service;  // into Database::services; -1 for a marker
     int line;
-    std::string_view name;  // a marker's name; a service's name as the bouquet renames it
-    const std::string_view* file;
+    int file;      // into the files
+    TextAt name;   // a marker's name; a service's name as the bouquet renames it
     bool renamed;  // a service with its own #DESCRIPTION
 };
 
