@@ -107,13 +107,13 @@ void readBouquet(BouquetReader& reader, int position) {
     std::string_view line;
     bool description = false;  // a #DESCRIPTION belongs to the #SERVICE line just before it
     while (lines.next(line)) {
-        if (line.rfind("#SERVICE", 0) == 0) {
+        if (line.starts_with("#SERVICE")) {
             const std::size_t skip = line.size() > 8 && line[8] == ':' ? 10 : 9;
             const std::size_t before = reader.entries.size();
             readReference(reader, position, lines.number,
                           line.size() > skip ? line.substr(skip) : line.substr(line.size()));
             description = reader.entries.size() == before + 1;
-        } else if (description && line.rfind("#DESCRIPTION", 0) == 0) {
+        } else if (description && line.starts_with("#DESCRIPTION")) {
             const std::size_t skip = line.size() > 12 && line[12] == ':' ? 14 : 13;
             BouquetEntry& entry = reader.entries.back();
             entry.name = textAt(file.bytes, line.size() > skip ? line.substr(skip) : line.substr(line.size()));

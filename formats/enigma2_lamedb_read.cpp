@@ -285,7 +285,7 @@ void readVersion5Service(Reader& reader, std::string_view line) {
 void readVersion5(Reader& reader) {
     std::string_view line;
     while (reader.lines.next(line)) {
-        if (line.rfind("t:", 0) == 0) {
+        if (line.starts_with("t:")) {
             const std::size_t comma = line.find(',');
             if (comma == std::string_view::npos) {
                 reader.problem(reader.lines.number, "transponder", "a transponder line is t:KEY,TUNING");
@@ -295,7 +295,7 @@ void readVersion5(Reader& reader) {
             const bool key = readChannelKey(reader, line.substr(2, comma - 2), transponder);
             const bool tuning = readTuning(reader, line.substr(comma + 1), transponder);
             if (key && tuning) reader.database.transponders.push_back(transponder);
-        } else if (line.rfind("s:", 0) == 0) {
+        } else if (line.starts_with("s:")) {
             readVersion5Service(reader, line);
         }
     }
