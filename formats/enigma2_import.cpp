@@ -15,16 +15,11 @@ namespace {
 
 using namespace enigma2;
 
+// A channel as it is written: made as the bouquets' entries are walked, never kept in a table.
 struct Channel {
     int service;
     int renamedBy;  // the bouquet entry whose name it takes, else -1 for lamedb's
-    int marker;     // into Import::markers; -1 before any marker of its bouquet
-};
-
-struct Marker {
-    int entry;  // into the bouquet entries, for its name
-    bool resolved;
-    std::uint8_t category;
+    int marker;     // the bouquet entry of its category's marker; -1 before any marker of its bouquet
 };
 
 struct Import {
@@ -33,8 +28,11 @@ struct Import {
     const std::vector<BouquetEntry>& entries;
     const FormatOptions& options;
     FormatReport& report;
-    std::vector<Channel> channels;
-    std::vector<Marker> markers;
+    std::vector<bool> usable;  // by service: on a satellite transponder, and on the position asked for
+    std::vector<bool> listed;  // by service: in a bouquet
+    std::size_t channels;
+    int lastMarker;  // the marker whose category was looked up last, and that category
+    std::uint8_t lastCategory;
     std::string scratch;
     std::string converted;
     int roundedFrequencies = 0;
@@ -53,9 +51,10 @@ void problem(Import& import, std::string_view file, int line, std::string_view f
 }
 
 // The services that can become channels: on a satellite transponder, and on the position asked for.
-std::vector<bool> usableServices(Import& import) {
+void findUsableServices(Import& import) {
     const Database& database = import.database;
-    std::vector<bool> usable(database.services.size(), false);
+    std::vector<bool>& usable = import.usable;
+    usable.assign(database.services.size(), false);
     int noTransponder = 0, notSatellite = 0, elsewhere = 0;
     std::bitset<3600> positions;
     const int wanted = circlePosition(import.options.source.tenthsEast);
@@ -91,42 +90,62 @@ std::vector<bool> usableServices(Import& import) {
         report.notes.push_back("the services are on " + std::to_string(positions.count()) +
                                " satellites, all read into one list: --source picks one");
     }
-    return usable;
 }
 
-// The bouquets' entries, then the services no bouquet lists, as channels.
+std::int64_t ksymbolsOf(const Transponder& transponder) { return (transponder.symbolRate + 500) / 1000; }
+
+// A symbol rate no record can hold fails the import, once for each channel on that transponder.
+void checkSymbolRate(Import& import, int service) {
+    const Transponder& transponder = import.database.transponders[import.database.services[service].transponder];
+    if (ksymbolsOf(transponder) > 0xFFFF) {
+        problem(import, import.database.file, transponder.line, "symbol rate",
+                std::to_string(transponder.symbolRate) + " symbols/s is more than the 65535 ksym/s a list holds");
+    }
+}
+
+// Which services become channels and which of them bouquets list; the channels' symbol rates checked
+// in the channels' order, before any record is written.
 void planChannels(Import& import) {
     const Database& database = import.database;
-    const std::vector<BouquetEntry>& entries = import.entries;
-    const std::vector<bool> usable = usableServices(import);
-    std::vector<bool> listed(database.services.size(), false);
-    import.channels.reserve(entries.size() + database.services.size());
-    import.markers.reserve(entries.size());
-    int marker = -1;
-    int bouquet = -1;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const BouquetEntry& entry = entries[i];
-        if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
-        bouquet = entry.file;
-        if (entry.service < 0) {
-            import.markers.push_back({static_cast<int>(i), false, 255});
-            marker = static_cast<int>(import.markers.size()) - 1;
-            continue;
-        }
-        if (!usable[entry.service]) continue;
-        listed[entry.service] = true;
-        import.channels.push_back({entry.service, entry.renamed ? static_cast<int>(i) : -1, marker});
+    findUsableServices(import);
+    import.listed.assign(database.services.size(), false);
+    for (const BouquetEntry& entry : import.entries) {
+        if (entry.service < 0 || !import.usable[entry.service]) continue;
+        import.listed[entry.service] = true;
+        checkSymbolRate(import, entry.service);
+        ++import.channels;
     }
     int unlisted = 0;
     for (std::size_t i = 0; i < database.services.size(); ++i) {
-        if (!usable[i] || listed[i]) continue;
-        import.channels.push_back({static_cast<int>(i), -1, -1});
+        if (!import.usable[i] || import.listed[i]) continue;
+        checkSymbolRate(import, static_cast<int>(i));
         ++unlisted;
     }
-    if (unlisted > 0 && !entries.empty()) {
+    import.channels += static_cast<std::size_t>(unlisted);
+    if (unlisted > 0 && !import.entries.empty()) {
         import.report.notes.push_back(std::to_string(unlisted) + " services of " + database.file +
                                       " are in no bouquet: they follow the bouquets' channels, in " + database.file +
                                       "'s order");
+    }
+}
+
+// The bouquets' entries, then the services no bouquet lists, as channels, in that order.
+template <typename Visit>
+void forEachChannel(const Import& import, Visit visit) {
+    int marker = -1;
+    int bouquet = -1;
+    for (std::size_t i = 0; i < import.entries.size(); ++i) {
+        const BouquetEntry& entry = import.entries[i];
+        if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
+        bouquet = entry.file;
+        if (entry.service < 0) {
+            marker = static_cast<int>(i);
+        } else if (import.usable[entry.service]) {
+            visit(Channel{entry.service, entry.renamed ? static_cast<int>(i) : -1, marker});
+        }
+    }
+    for (std::size_t i = 0; i < import.usable.size(); ++i) {
+        if (import.usable[i] && !import.listed[i]) visit(Channel{static_cast<int>(i), -1, -1});
     }
 }
 
@@ -180,21 +199,6 @@ void addStream(ChannelRecord& record, std::uint8_t streamType, std::uint16_t pid
     entry.streamType = streamType;
     entry.pid.set(pid);
     entry.kind = kind;
-}
-
-std::int64_t ksymbolsOf(const Transponder& transponder) { return (transponder.symbolRate + 500) / 1000; }
-
-// A symbol rate no record can hold fails the import, once for each channel on that transponder,
-// before any record is written.
-void checkSymbolRates(Import& import) {
-    for (const Channel& channel : import.channels) {
-        const Transponder& transponder =
-            import.database.transponders[import.database.services[channel.service].transponder];
-        if (ksymbolsOf(transponder) > 0xFFFF) {
-            problem(import, import.database.file, transponder.line, "symbol rate",
-                    std::to_string(transponder.symbolRate) + " symbols/s is more than the 65535 ksym/s a list holds");
-        }
-    }
 }
 
 // Every field Enigma2 carries but the texts, into a zeroed record: enough to match a base record.
@@ -303,16 +307,17 @@ bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string
     return error == std::errc() && std::string_view(digits, static_cast<std::size_t>(end - digits)) == name;
 }
 
+// A marker's channels come one after another: its category is looked up once, at the first of them
+// that needs it.
 std::uint8_t markerCategory(Import& import, int marker) {
     if (marker < 0) return 255;
-    Marker& entry = import.markers[marker];
-    if (!entry.resolved) {
-        import.scratch.assign(entryName(import, import.entries[entry.entry]));
+    if (marker != import.lastMarker) {
+        import.scratch.assign(entryName(import, import.entries[marker]));
         replaceLineBreaks(import.scratch);
-        entry.category = categoryFromGroupName(import.scratch, import.options.context, import.report);
-        entry.resolved = true;
+        import.lastCategory = categoryFromGroupName(import.scratch, import.options.context, import.report);
+        import.lastMarker = marker;
     }
-    return entry.category;
+    return import.lastCategory;
 }
 
 void sayWhatIsMissing(Import& import, bool base) {
@@ -363,39 +368,40 @@ bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& opti
     std::vector<BouquetEntry> entries;
     good = readBouquets(files, database, entries, report) && good;
     if (!good) return false;
-    Import import{files, database, entries, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
+    Import import{files, database, entries, options, report, {}, {}, 0, -1, 255, {}, {}, 0, 0, 0, {}, true};
     planChannels(import);
-    checkSymbolRates(import);
     if (!import.good) return false;
     // Each record is written whole in one go; only a base needs every record's numbers first, to match.
     const bool base = !options.base.empty();
     records.clear();
-    records.reserve(import.channels.size());
-    for (const Channel& channel : import.channels) {
+    records.reserve(import.channels);
+    forEachChannel(import, [&](const Channel& channel) {
         ChannelRecord& record = records.emplace_back();
         fillNumbers(import, channel, record);
-        if (base) continue;
+        if (base) return;
         storeName(import, channel, record);
         storeProvider(import, channel, record);
         record.category = markerCategory(import, channel.marker);
-    }
+    });
     if (base) {
         const std::vector<int> matches = matchByService(records, options.base);
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const int marker = import.channels[i].marker;
+        std::size_t next = 0;
+        forEachChannel(import, [&](const Channel& channel) {
+            const std::size_t i = next++;
+            ChannelRecord& record = records[i];
             if (matches[i] == NoMatch) {
-                storeName(import, import.channels[i], records[i]);
-                storeProvider(import, import.channels[i], records[i]);
+                storeName(import, channel, record);
+                storeProvider(import, channel, record);
             } else {
-                const ChannelRecord filled = records[i];
-                records[i] = options.base[matches[i]];
-                applyToBase(import, import.channels[i], filled, records[i]);
+                const ChannelRecord filled = record;
+                record = options.base[matches[i]];
+                applyToBase(import, channel, filled, record);
                 const std::string_view group =
-                    marker < 0 ? std::string_view{} : entryName(import, import.entries[import.markers[marker].entry]);
-                if (groupNameIs(records[i].category, options.context, group)) continue;
+                    channel.marker < 0 ? std::string_view{} : entryName(import, import.entries[channel.marker]);
+                if (groupNameIs(record.category, options.context, group)) return;
             }
-            records[i].category = markerCategory(import, marker);
-        }
+            record.category = markerCategory(import, channel.marker);
+        });
     }
     sayWhatIsMissing(import, base);
     return import.good;
