@@ -17,13 +17,40 @@ constexpr int FlagGroup = 128;  // alternatives: one channel from several servic
 struct BouquetReader {
     std::span<const Enigma2File> files;
     const Database& database;
-    std::vector<BouquetEntry>& entries;
+    Bouquets& bouquets;
     FormatReport& report;
     std::vector<bool> read;  // by position in files
     int streams = 0;         // entries that are not DVB services or markers
     int missing = 0;         // services lamedb lacks
     bool good = true;
+    // The entries read, those left out too, and the last of them: a #DESCRIPTION goes to the entry
+    // its #SERVICE line made, never to one before a left-out entry.
+    std::size_t added = 0;
+    bool lastLeftOut = false;
+    int lastFile = 0;
+    int lastLine = 0;
 };
+
+void addEntry(BouquetReader& reader, int position, int line, int entry) {
+    Bouquets& bouquets = reader.bouquets;
+    if (bouquets.runs.empty() || bouquets.runs.back().file != position)
+        bouquets.runs.push_back({static_cast<int>(bouquets.entries.size()), position});
+    bouquets.entries.push_back(entry);
+    ++reader.added;
+    reader.lastLeftOut = false;
+    reader.lastFile = position;
+    reader.lastLine = line;
+}
+
+int detailEntry(Bouquets& bouquets, const EntryDetail& detail) {
+    bouquets.details.push_back(detail);
+    return -static_cast<int>(bouquets.details.size());
+}
+
+void leaveOut(BouquetReader& reader) {
+    ++reader.added;
+    reader.lastLeftOut = true;
+}
 
 int fileNamed(const BouquetReader& reader, std::string_view name) {
     for (std::size_t i = 0; i < reader.files.size(); ++i) {
@@ -73,13 +100,13 @@ void readReference(BouquetReader& reader, int position, int line, std::string_vi
         return;
     }
     if (type == 1 && (flags & FlagMarker) != 0) {
-        reader.entries.push_back(
-            {-1, line, position, textAt(file.bytes, count > 11 ? fields[11] : text.substr(text.size())), false});
+        const TextAt name = textAt(file.bytes, count > 11 ? fields[11] : text.substr(text.size()));
+        addEntry(reader, position, line, detailEntry(reader.bouquets, {-1, position, line, position, name}));
         return;
     }
     if (type != 1 || flags != 0 || !path.empty()) {
         ++reader.streams;
-        reader.entries.push_back({-2, line, position, {}, false});  // keeps its description off the next entry
+        leaveOut(reader);
         return;
     }
     static constexpr const char* Names[] = {"service type", "SID", "TSID", "ONID", "namespace"};
@@ -95,8 +122,12 @@ void readReference(BouquetReader& reader, int position, int line, std::string_vi
     }
     const int service = findService(reader.database, numbers[4], static_cast<std::uint16_t>(numbers[2]),
                                     static_cast<std::uint16_t>(numbers[3]), static_cast<std::uint16_t>(numbers[1]));
-    if (service < 0) ++reader.missing;
-    reader.entries.push_back({service < 0 ? -2 : service, line, position, {}, false});
+    if (service < 0) {
+        ++reader.missing;
+        leaveOut(reader);
+    } else {
+        addEntry(reader, position, line, service);
+    }
 }
 
 void readBouquet(BouquetReader& reader, int position) {
@@ -109,15 +140,21 @@ void readBouquet(BouquetReader& reader, int position) {
     while (lines.next(line)) {
         if (line.starts_with("#SERVICE")) {
             const std::size_t skip = line.size() > 8 && line[8] == ':' ? 10 : 9;
-            const std::size_t before = reader.entries.size();
+            const std::size_t before = reader.added;
             readReference(reader, position, lines.number,
                           line.size() > skip ? line.substr(skip) : line.substr(line.size()));
-            description = reader.entries.size() == before + 1;
+            description = reader.added == before + 1 && !reader.lastLeftOut;
         } else if (description && line.starts_with("#DESCRIPTION")) {
             const std::size_t skip = line.size() > 12 && line[12] == ':' ? 14 : 13;
-            BouquetEntry& entry = reader.entries.back();
-            entry.name = textAt(file.bytes, line.size() > skip ? line.substr(skip) : line.substr(line.size()));
-            entry.renamed = entry.service >= 0;
+            const TextAt name = textAt(file.bytes, line.size() > skip ? line.substr(skip) : line.substr(line.size()));
+            Bouquets& bouquets = reader.bouquets;
+            int& entry = bouquets.entries.back();
+            if (entry >= 0) {
+                entry = detailEntry(bouquets, {entry, reader.lastFile, reader.lastLine, position, name});
+            } else {  // a marker takes the description for its name
+                bouquets.details[-1 - entry].nameFile = position;
+                bouquets.details[-1 - entry].name = name;
+            }
             description = false;
         }
     }
@@ -129,15 +166,16 @@ bool endsWith(std::string_view text, std::string_view end) {
 
 }  // namespace
 
-bool readBouquets(std::span<const Enigma2File> files, const Database& database, std::vector<BouquetEntry>& entries,
+bool readBouquets(std::span<const Enigma2File> files, const Database& database, Bouquets& bouquets,
                   FormatReport& report) {
-    BouquetReader reader{files, database, entries, report, std::vector<bool>(files.size(), false)};
+    BouquetReader reader{files, database, bouquets, report, std::vector<bool>(files.size(), false)};
     // Room once: an entry's "#SERVICE" line is at least 20 bytes ("#SERVICE 1:64:::::::::").
     std::size_t bouquetBytes = 0;
     for (const Enigma2File& file : files) {
         if (file.name != database.file) bouquetBytes += file.bytes.size();
     }
-    entries.reserve(bouquetBytes / 20 + 1);
+    bouquets.entries.reserve(bouquetBytes / 20 + 1);
+    bouquets.details.reserve(bouquetBytes / 20 + 1);
     for (const std::string_view list : {"bouquets.tv", "bouquets.radio"}) {
         const int position = fileNamed(reader, list);
         if (position >= 0) readBouquet(reader, position);
@@ -159,8 +197,6 @@ bool readBouquets(std::span<const Enigma2File> files, const Database& database, 
             " is named by neither bouquets.tv nor bouquets.radio: " + "its channels follow the named bouquets'");
         readBouquet(reader, position);
     }
-    // Entries that stood only to hold a description back from the next entry go now.
-    std::erase_if(entries, [](const BouquetEntry& entry) { return entry.service == -2; });
     if (reader.streams > 0) {
         report.notes.push_back(
             std::to_string(reader.streams) +

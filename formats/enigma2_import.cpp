@@ -18,14 +18,14 @@ using namespace enigma2;
 // A channel as it is written: made as the bouquets' entries are walked, never kept in a table.
 struct Channel {
     int service;
-    int renamedBy;  // the bouquet entry whose name it takes, else -1 for lamedb's
-    int marker;     // the bouquet entry of its category's marker; -1 before any marker of its bouquet
+    int renamedBy;  // the entry detail whose name it takes, else -1 for lamedb's
+    int marker;     // the entry detail of its category's marker; -1 before any marker of its bouquet
 };
 
 struct Import {
     std::span<const Enigma2File> files;
     const Database& database;
-    const std::vector<BouquetEntry>& entries;
+    const Bouquets& bouquets;
     const FormatOptions& options;
     FormatReport& report;
     std::vector<bool> usable;  // by service: on a satellite transponder, and on the position asked for
@@ -109,10 +109,11 @@ void planChannels(Import& import) {
     const Database& database = import.database;
     findUsableServices(import);
     import.listed.assign(database.services.size(), false);
-    for (const BouquetEntry& entry : import.entries) {
-        if (entry.service < 0 || !import.usable[entry.service]) continue;
-        import.listed[entry.service] = true;
-        checkSymbolRate(import, entry.service);
+    for (const int entry : import.bouquets.entries) {
+        const int service = entry >= 0 ? entry : import.bouquets.details[-1 - entry].service;
+        if (service < 0 || !import.usable[service]) continue;
+        import.listed[service] = true;
+        checkSymbolRate(import, service);
         ++import.channels;
     }
     int unlisted = 0;
@@ -122,7 +123,7 @@ void planChannels(Import& import) {
         ++unlisted;
     }
     import.channels += static_cast<std::size_t>(unlisted);
-    if (unlisted > 0 && !import.entries.empty()) {
+    if (unlisted > 0 && !import.bouquets.entries.empty()) {
         import.report.notes.push_back(std::to_string(unlisted) + " services of " + database.file +
                                       " are in no bouquet: they follow the bouquets' channels, in " + database.file +
                                       "'s order");
@@ -132,17 +133,25 @@ void planChannels(Import& import) {
 // The bouquets' entries, then the services no bouquet lists, as channels, in that order.
 template <typename Visit>
 void forEachChannel(const Import& import, Visit visit) {
+    const Bouquets& bouquets = import.bouquets;
     int marker = -1;
-    int bouquet = -1;
-    for (std::size_t i = 0; i < import.entries.size(); ++i) {
-        const BouquetEntry& entry = import.entries[i];
-        if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
-        bouquet = entry.file;
-        if (entry.service < 0) {
-            marker = static_cast<int>(i);
-        } else if (import.usable[entry.service]) {
-            visit(Channel{entry.service, entry.renamed ? static_cast<int>(i) : -1, marker});
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < bouquets.entries.size(); ++i) {
+        if (run + 1 < bouquets.runs.size() && static_cast<std::size_t>(bouquets.runs[run + 1].first) == i) {
+            ++run;
+            marker = -1;  // each bouquet starts with no category
         }
+        const int entry = bouquets.entries[i];
+        if (entry >= 0) {
+            if (import.usable[entry]) visit(Channel{entry, -1, marker});
+            continue;
+        }
+        const int detail = -1 - entry;
+        const int service = bouquets.details[detail].service;
+        if (service < 0)
+            marker = detail;
+        else if (import.usable[service])
+            visit(Channel{service, detail, marker});
     }
     for (std::size_t i = 0; i < import.usable.size(); ++i) {
         if (import.usable[i] && !import.listed[i]) visit(Channel{static_cast<int>(i), -1, -1});
@@ -223,20 +232,22 @@ void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) 
     addStream(record, PrivateData, record.teletextPid.get(), StreamKindTeletext);
 }
 
-std::string_view entryName(const Import& import, const BouquetEntry& entry) {
-    return textIn(import.files[entry.file].bytes, entry.name);
+std::string_view detailName(const Import& import, int detail) {
+    const EntryDetail& entry = import.bouquets.details[detail];
+    return textIn(import.files[entry.nameFile].bytes, entry.name);
 }
 
 // The bouquet's name for the channel, else lamedb's.
 std::string_view channelName(const Import& import, const Channel& channel) {
-    if (channel.renamedBy >= 0) return entryName(import, import.entries[channel.renamedBy]);
+    if (channel.renamedBy >= 0) return detailName(import, channel.renamedBy);
     return nameOf(import.database, import.database.services[channel.service]);
 }
 
 void storeName(Import& import, const Channel& channel, ChannelRecord& record) {
     if (channel.renamedBy >= 0) {
-        const BouquetEntry& entry = import.entries[channel.renamedBy];
-        storeText(import, record.name, entryName(import, entry), import.files[entry.file].name, entry.line, "name");
+        const EntryDetail& entry = import.bouquets.details[channel.renamedBy];
+        storeText(import, record.name, detailName(import, channel.renamedBy), import.files[entry.file].name, entry.line,
+                  "name");
     } else {
         const Service& service = import.database.services[channel.service];
         storeText(import, record.name, nameOf(import.database, service), import.database.file, service.nameLine,
@@ -312,7 +323,7 @@ bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string
 std::uint8_t markerCategory(Import& import, int marker) {
     if (marker < 0) return 255;
     if (marker != import.lastMarker) {
-        import.scratch.assign(entryName(import, import.entries[marker]));
+        import.scratch.assign(detailName(import, marker));
         replaceLineBreaks(import.scratch);
         import.lastCategory = categoryFromGroupName(import.scratch, import.options.context, import.report);
         import.lastMarker = marker;
@@ -365,10 +376,10 @@ bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& opti
     }
     Database database;
     bool good = readLamedb(*lamedb, database, report);
-    std::vector<BouquetEntry> entries;
-    good = readBouquets(files, database, entries, report) && good;
+    Bouquets bouquets;
+    good = readBouquets(files, database, bouquets, report) && good;
     if (!good) return false;
-    Import import{files, database, entries, options, report, {}, {}, 0, -1, 255, {}, {}, 0, 0, 0, {}, true};
+    Import import{files, database, bouquets, options, report, {}, {}, 0, -1, 255, {}, {}, 0, 0, 0, {}, true};
     planChannels(import);
     if (!import.good) return false;
     // Each record is written whole in one go; only a base needs every record's numbers first, to match.
@@ -397,7 +408,7 @@ bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& opti
                 record = options.base[matches[i]];
                 applyToBase(import, channel, filled, record);
                 const std::string_view group =
-                    channel.marker < 0 ? std::string_view{} : entryName(import, import.entries[channel.marker]);
+                    channel.marker < 0 ? std::string_view{} : detailName(import, channel.marker);
                 if (groupNameIs(record.category, options.context, group)) return;
             }
             record.category = markerCategory(import, channel.marker);

@@ -78,19 +78,36 @@ int dataLineOf(const Database& database, const Service& service);
 int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,
                 std::uint16_t sid);
 
-// One entry of a bouquet: a service of the database, or a marker.
-struct BouquetEntry {
-    int service;  // into Database::services; -1 for a marker
-    int line;
-    int file;      // into the files
+// A bouquet entry that is more than a service under lamedb's name: a marker, or a service the
+// bouquet names itself.
+struct EntryDetail {
+    int service;   // into Database::services; -1 for a marker
+    int file;      // into the files, for messages
+    int line;      // of its #SERVICE line
+    int nameFile;  // the file name is in: a #DESCRIPTION after a FROM BOUQUET line names the one
+                   // entry of the bouquet read there
     TextAt name;   // a marker's name; a service's name as the bouquet renames it
-    bool renamed;  // a service with its own #DESCRIPTION
+};
+
+// Where a file's entries start: a bouquet named inside another is read in its place, and the
+// other's entries go on after it.
+struct EntryRun {
+    int first;  // into Bouquets::entries
+    int file;
+};
+
+// The bouquets' entries in order: a service under lamedb's name is its position in
+// Database::services, any other entry -1 - its position in details.
+struct Bouquets {
+    std::vector<int> entries;
+    std::vector<EntryDetail> details;
+    std::vector<EntryRun> runs;
 };
 
 // The entries of bouquets.tv's user bouquets, then bouquets.radio's, then those of user bouquets
 // neither names (with a note). Entries for services lamedb lacks, streams and other kinds of
 // entries are left out and counted in notes. False, with problems, for a bad service reference.
-bool readBouquets(std::span<const Enigma2File> files, const Database& database, std::vector<BouquetEntry>& entries,
+bool readBouquets(std::span<const Enigma2File> files, const Database& database, Bouquets& bouquets,
                   FormatReport& report);
 
 // Text helpers the readers share.
