@@ -92,7 +92,7 @@ void findUsableServices(Import& import) {
     }
 }
 
-std::int64_t ksymbolsOf(const Transponder& transponder) { return (transponder.symbolRate + 500) / 1000; }
+std::int64_t ksymbolsOf(const Transponder& transponder) { return (std::int64_t{transponder.symbolRate} + 500) / 1000; }
 
 // A symbol rate no record can hold fails the import, once for each channel on that transponder.
 void checkSymbolRate(Import& import, int service) {

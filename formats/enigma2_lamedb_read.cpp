@@ -96,14 +96,18 @@ bool readSatellite(Reader& reader, std::string_view text, Transponder& transpond
                        quoted(text) + " has fewer than frequency:symbol_rate:polarisation:fec:position");
         return false;
     }
+    std::int64_t frequency = 0;
+    std::int64_t symbolRate = 0;
     std::int64_t polarisation = 0;
     std::int64_t position = 0;
-    const bool read = decimalField(reader, fields[0], INT32_MIN, INT32_MAX, "frequency", transponder.frequencyKhz) &&
-                      decimalField(reader, fields[1], 0, INT32_MAX, "symbol rate", transponder.symbolRate) &&
+    const bool read = decimalField(reader, fields[0], INT32_MIN, INT32_MAX, "frequency", frequency) &&
+                      decimalField(reader, fields[1], 0, INT32_MAX, "symbol rate", symbolRate) &&
                       decimalField(reader, fields[2], 0, 3, "polarisation", polarisation) &&
                       decimalField(reader, fields[4], -3599, 3599, "orbital position", position);
-    transponder.polarisation = static_cast<int>(polarisation);
-    transponder.position = circlePosition(static_cast<int>(position));
+    transponder.frequencyKhz = static_cast<std::int32_t>(frequency);
+    transponder.symbolRate = static_cast<std::int32_t>(symbolRate);
+    transponder.polarisation = static_cast<std::uint8_t>(polarisation);
+    transponder.position = static_cast<std::int16_t>(circlePosition(static_cast<int>(position)));
     return read;
 }
 

@@ -32,12 +32,12 @@ struct Transponder {
     std::uint32_t dvbNamespace;
     std::uint16_t tsid;
     std::uint16_t onid;
-    bool satellite;  // cable, terrestrial and ATSC transponders are kept only to be counted
-    std::int64_t frequencyKhz;
-    std::int64_t symbolRate;  // symbols per second
-    int polarisation;         // 0 to 3
-    int position;             // 0 to 3599 tenths of a degree east
-    int line;                 // of the tuning, for messages
+    std::int32_t frequencyKhz;
+    std::int32_t symbolRate;    // symbols per second, not negative
+    int line;                   // of the tuning, for messages
+    std::int16_t position;      // 0 to 3599 tenths of a degree east
+    std::uint8_t polarisation;  // 0 to 3
+    bool satellite;             // cable, terrestrial and ATSC transponders are kept only to be counted
 };
 
 struct Service {
