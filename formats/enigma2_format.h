@@ -38,6 +38,7 @@ struct Enigma2File {
 // ("lamedb: frequency").
 bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& options,
                    std::vector<ChannelRecord>& records, FormatReport& report);
+// The same over files held whole, as export writes them.
 bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
                    FormatReport& report);
 
