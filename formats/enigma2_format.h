@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/list_format.h"
@@ -25,9 +26,19 @@ struct Enigma2ExportSummary {
 bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& options, std::vector<NamedFile>& files,
                    FormatReport& report, Enigma2ExportSummary* summary = nullptr);
 
+// A settings file as import reads it: its name and bytes, held by the caller for the import's
+// length (kvx maps the folder's files and reads them in place).
+struct Enigma2File {
+    std::string_view name;
+    std::string_view bytes;
+};
+
 // Reads the satellite services of the folder's files (lamedb, else lamedb5; the bouquets for the
 // order) into records. False, with a problem for each bad line, its column naming the file first
 // ("lamedb: frequency").
+bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& options,
+                   std::vector<ChannelRecord>& records, FormatReport& report);
+// The same over files held whole, as export writes them.
 bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
                    FormatReport& report);
 

@@ -15,26 +15,24 @@ namespace {
 
 using namespace enigma2;
 
+// A channel as it is written: made as the bouquets' entries are walked, never kept in a table.
 struct Channel {
     int service;
-    std::string_view name;  // the bouquet's name for it, else lamedb's
-    const std::string* nameFile;
-    int nameLine;
-    int marker;  // into Import::markers; -1 before any marker of its bouquet
-};
-
-struct Marker {
-    std::string_view name;
-    bool resolved;
-    std::uint8_t category;
+    int renamedBy;  // the entry detail whose name it takes, else -1 for lamedb's
+    int marker;     // the entry detail of its category's marker; -1 before any marker of its bouquet
 };
 
 struct Import {
+    std::span<const Enigma2File> files;
     const Database& database;
+    const Bouquets& bouquets;
     const FormatOptions& options;
     FormatReport& report;
-    std::vector<Channel> channels;
-    std::vector<Marker> markers;
+    std::vector<bool> usable;  // by service: on a satellite transponder, and on the position asked for
+    std::vector<bool> listed;  // by service: in a bouquet
+    std::size_t channels;
+    int lastMarker;  // the marker whose category was looked up last, and that category
+    std::uint8_t lastCategory;
     std::string scratch;
     std::string converted;
     int roundedFrequencies = 0;
@@ -47,15 +45,16 @@ struct Import {
 constexpr std::uint8_t StreamKindVideo = 1, StreamKindAudio = 2, StreamKindAc3 = 3;
 constexpr std::uint8_t MpegAudio = 0x04, PrivateData = 0x06;
 
-void problem(Import& import, const std::string& file, int line, std::string_view field, std::string why) {
-    import.report.problems.push_back({line, file + ": " + std::string(field), std::move(why)});
+void problem(Import& import, std::string_view file, int line, std::string_view field, std::string why) {
+    import.report.problems.push_back({line, std::string(file) + ": " + std::string(field), std::move(why)});
     import.good = false;
 }
 
 // The services that can become channels: on a satellite transponder, and on the position asked for.
-std::vector<bool> usableServices(Import& import) {
+void findUsableServices(Import& import) {
     const Database& database = import.database;
-    std::vector<bool> usable(database.services.size(), false);
+    std::vector<bool>& usable = import.usable;
+    usable.assign(database.services.size(), false);
     int noTransponder = 0, notSatellite = 0, elsewhere = 0;
     std::bitset<3600> positions;
     const int wanted = circlePosition(import.options.source.tenthsEast);
@@ -91,50 +90,77 @@ std::vector<bool> usableServices(Import& import) {
         report.notes.push_back("the services are on " + std::to_string(positions.count()) +
                                " satellites, all read into one list: --source picks one");
     }
-    return usable;
 }
 
-// The bouquets' entries, then the services no bouquet lists, as channels.
-void planChannels(Import& import, const std::vector<BouquetEntry>& entries) {
+std::int64_t ksymbolsOf(const Transponder& transponder) { return (std::int64_t{transponder.symbolRate} + 500) / 1000; }
+
+// A symbol rate no record can hold fails the import, once for each channel on that transponder.
+void checkSymbolRate(Import& import, int service) {
+    const Transponder& transponder = import.database.transponders[import.database.services[service].transponder];
+    if (ksymbolsOf(transponder) > 0xFFFF) {
+        problem(import, import.database.file, transponder.line, "symbol rate",
+                std::to_string(transponder.symbolRate) + " symbols/s is more than the 65535 ksym/s a list holds");
+    }
+}
+
+// Which services become channels and which of them bouquets list; the channels' symbol rates checked
+// in the channels' order, before any record is written.
+void planChannels(Import& import) {
     const Database& database = import.database;
-    const std::vector<bool> usable = usableServices(import);
-    std::vector<bool> listed(database.services.size(), false);
-    import.channels.reserve(entries.size() + database.services.size());
-    int marker = -1;
-    const std::string* bouquet = nullptr;
-    for (const BouquetEntry& entry : entries) {
-        if (entry.file != bouquet) marker = -1;  // each bouquet starts with no category
-        bouquet = entry.file;
-        if (entry.service < 0) {
-            import.markers.push_back({entry.name, false, 255});
-            marker = static_cast<int>(import.markers.size()) - 1;
-            continue;
-        }
-        if (!usable[entry.service]) continue;
-        listed[entry.service] = true;
-        const Service& service = database.services[entry.service];
-        if (entry.renamed)
-            import.channels.push_back({entry.service, entry.name, entry.file, entry.line, marker});
-        else
-            import.channels.push_back({entry.service, service.name, &database.file, service.nameLine, marker});
+    findUsableServices(import);
+    import.listed.assign(database.services.size(), false);
+    for (const int entry : import.bouquets.entries) {
+        const int service = entry >= 0 ? entry : import.bouquets.details[-1 - entry].service;
+        if (service < 0 || !import.usable[service]) continue;
+        import.listed[service] = true;
+        checkSymbolRate(import, service);
+        ++import.channels;
     }
     int unlisted = 0;
     for (std::size_t i = 0; i < database.services.size(); ++i) {
-        if (!usable[i] || listed[i]) continue;
-        const Service& service = database.services[i];
-        import.channels.push_back({static_cast<int>(i), service.name, &database.file, service.nameLine, -1});
+        if (!import.usable[i] || import.listed[i]) continue;
+        checkSymbolRate(import, static_cast<int>(i));
         ++unlisted;
     }
-    if (unlisted > 0 && !entries.empty()) {
+    import.channels += static_cast<std::size_t>(unlisted);
+    if (unlisted > 0 && !import.bouquets.entries.empty()) {
         import.report.notes.push_back(std::to_string(unlisted) + " services of " + database.file +
                                       " are in no bouquet: they follow the bouquets' channels, in " + database.file +
                                       "'s order");
     }
 }
 
+// The bouquets' entries, then the services no bouquet lists, as channels, in that order.
+template <typename Visit>
+void forEachChannel(const Import& import, Visit visit) {
+    const Bouquets& bouquets = import.bouquets;
+    int marker = -1;
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < bouquets.entries.size(); ++i) {
+        if (run + 1 < bouquets.runs.size() && static_cast<std::size_t>(bouquets.runs[run + 1].first) == i) {
+            ++run;
+            marker = -1;  // each bouquet starts with no category
+        }
+        const int entry = bouquets.entries[i];
+        if (entry >= 0) {
+            if (import.usable[entry]) visit(Channel{entry, -1, marker});
+            continue;
+        }
+        const int detail = -1 - entry;
+        const int service = bouquets.details[detail].service;
+        if (service < 0)
+            marker = detail;
+        else if (import.usable[service])
+            visit(Channel{service, detail, marker});
+    }
+    for (std::size_t i = 0; i < import.usable.size(); ++i) {
+        if (import.usable[i] && !import.listed[i]) visit(Channel{static_cast<int>(i), -1, -1});
+    }
+}
+
 // A name or provider as the record holds it: CR as a space (as export writes it), in the code page
 // when one is given, else UTF-8; at most 29 bytes, cut at a character's start, with a note.
-void storeText(Import& import, char (&field)[TextFieldSize], std::string_view text, const std::string& file, int line,
+void storeText(Import& import, char (&field)[TextFieldSize], std::string_view text, std::string_view file, int line,
                std::string_view what) {
     import.scratch.assign(text);
     replaceLineBreaks(import.scratch);
@@ -159,9 +185,9 @@ void storeText(Import& import, char (&field)[TextFieldSize], std::string_view te
         std::size_t cut = TextFieldSize - 1;
         while (codePage == 0 && cut > 0 && (static_cast<unsigned char>((*stored)[cut]) & 0xC0u) == 0x80u) --cut;
         if (sayInFull(import.cuts))
-            import.report.notes.push_back(file + ":" + std::to_string(line) + ": " + std::string(what) + " \"" +
-                                          std::string(text) + "\" is longer than the 29 bytes a record holds: cut to " +
-                                          std::to_string(cut) + " bytes");
+            import.report.notes.push_back(
+                std::string(file) + ":" + std::to_string(line) + ": " + std::string(what) + " \"" + std::string(text) +
+                "\" is longer than the 29 bytes a record holds: cut to " + std::to_string(cut) + " bytes");
         stored->resize(cut);
     }
     storeFieldText(field, *stored);
@@ -189,11 +215,7 @@ void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) 
     const Service& service = import.database.services[channel.service];
     const Transponder& transponder = import.database.transponders[service.transponder];
     record.frequency.set(storedFrequency(import, transponder.frequencyKhz));
-    const std::int64_t ksymbols = (transponder.symbolRate + 500) / 1000;
-    if (ksymbols > 0xFFFF) {
-        problem(import, import.database.file, transponder.line, "symbol rate",
-                std::to_string(transponder.symbolRate) + " symbols/s is more than the 65535 ksym/s a list holds");
-    }
+    const std::int64_t ksymbols = ksymbolsOf(transponder);
     if (transponder.symbolRate % 1000 != 0) ++import.roundedSymbolRates;
     record.symbolRate.set(static_cast<std::uint16_t>(ksymbols));
     const int polarisation = transponder.polarisation;
@@ -210,13 +232,33 @@ void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) 
     addStream(record, PrivateData, record.teletextPid.get(), StreamKindTeletext);
 }
 
+std::string_view detailName(const Import& import, int detail) {
+    const EntryDetail& entry = import.bouquets.details[detail];
+    return textIn(import.files[entry.nameFile].bytes, entry.name);
+}
+
+// The bouquet's name for the channel, else lamedb's.
+std::string_view channelName(const Import& import, const Channel& channel) {
+    if (channel.renamedBy >= 0) return detailName(import, channel.renamedBy);
+    return nameOf(import.database, import.database.services[channel.service]);
+}
+
 void storeName(Import& import, const Channel& channel, ChannelRecord& record) {
-    storeText(import, record.name, channel.name, *channel.nameFile, channel.nameLine, "name");
+    if (channel.renamedBy >= 0) {
+        const EntryDetail& entry = import.bouquets.details[channel.renamedBy];
+        storeText(import, record.name, detailName(import, channel.renamedBy), import.files[entry.file].name, entry.line,
+                  "name");
+    } else {
+        const Service& service = import.database.services[channel.service];
+        storeText(import, record.name, nameOf(import.database, service), import.database.file, service.nameLine,
+                  "name");
+    }
 }
 
 void storeProvider(Import& import, const Channel& channel, ChannelRecord& record) {
     const Service& service = import.database.services[channel.service];
-    storeText(import, record.provider, service.provider, import.database.file, service.dataLine, "provider");
+    storeText(import, record.provider, providerOf(import.database, service), import.database.file,
+              dataLineOf(import.database, service), "provider");
 }
 
 // True when the texts are the same, a CR in read being the space export writes for one.
@@ -262,8 +304,9 @@ void applyToBase(Import& import, const Channel& channel, const ChannelRecord& fi
     if (videoTypeOf(record) != videoType) setVideoStreamType(record, record.videoPid.get(), videoType);
     for (const CachedPid& cached : CachedPids) record.*cached.field = filled.*cached.field;
     if (serviceTypeOf(record) != service.serviceType) record.serviceType = filled.serviceType;
-    if (!exportedTextIs(import, record.name, channel.name, false)) storeName(import, channel, record);
-    if (!exportedTextIs(import, record.provider, service.provider, true)) storeProvider(import, channel, record);
+    if (!exportedTextIs(import, record.name, channelName(import, channel), false)) storeName(import, channel, record);
+    if (!exportedTextIs(import, record.provider, providerOf(import.database, service), true))
+        storeProvider(import, channel, record);
 }
 
 bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string_view name) {
@@ -275,16 +318,17 @@ bool groupNameIs(std::uint8_t category, const FieldContext& context, std::string
     return error == std::errc() && std::string_view(digits, static_cast<std::size_t>(end - digits)) == name;
 }
 
+// A marker's channels come one after another: its category is looked up once, at the first of them
+// that needs it.
 std::uint8_t markerCategory(Import& import, int marker) {
     if (marker < 0) return 255;
-    Marker& entry = import.markers[marker];
-    if (!entry.resolved) {
-        std::string name(entry.name);
-        replaceLineBreaks(name);
-        entry.category = categoryFromGroupName(name, import.options.context, import.report);
-        entry.resolved = true;
+    if (marker != import.lastMarker) {
+        import.scratch.assign(detailName(import, marker));
+        replaceLineBreaks(import.scratch);
+        import.lastCategory = categoryFromGroupName(import.scratch, import.options.context, import.report);
+        import.lastMarker = marker;
     }
-    return entry.category;
+    return import.lastCategory;
 }
 
 void sayWhatIsMissing(Import& import, bool base) {
@@ -307,8 +351,8 @@ void sayWhatIsMissing(Import& import, bool base) {
     }
 }
 
-const NamedFile* fileNamed(std::span<const NamedFile> files, std::string_view name) {
-    for (const NamedFile& file : files) {
+const Enigma2File* fileNamed(std::span<const Enigma2File> files, std::string_view name) {
+    for (const Enigma2File& file : files) {
         if (file.name == name) return &file;
     }
     return nullptr;
@@ -316,9 +360,15 @@ const NamedFile* fileNamed(std::span<const NamedFile> files, std::string_view na
 
 }  // namespace
 
-bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
-                   FormatReport& report) {
-    const NamedFile* lamedb = fileNamed(files, "lamedb");
+bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& options,
+                   std::vector<ChannelRecord>& records, FormatReport& report) {
+    for (const Enigma2File& file : files) {
+        if (file.bytes.size() >= UINT32_MAX) {  // the tables keep places in the files in 32 bits
+            report.problems.push_back({0, std::string(file.name), "4 GB or more: not a settings file"});
+            return false;
+        }
+    }
+    const Enigma2File* lamedb = fileNamed(files, "lamedb");
     if (lamedb == nullptr) lamedb = fileNamed(files, "lamedb5");
     if (lamedb == nullptr) {
         report.problems.push_back({0, "lamedb", "the settings folder holds neither lamedb nor lamedb5"});
@@ -326,30 +376,52 @@ bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& option
     }
     Database database;
     bool good = readLamedb(*lamedb, database, report);
-    std::vector<BouquetEntry> entries;
-    good = readBouquets(files, database, entries, report) && good;
+    Bouquets bouquets;
+    good = readBouquets(files, database, bouquets, report) && good;
     if (!good) return false;
-    Import import{database, options, report, {}, {}, {}, {}, 0, 0, 0, {}, true};
-    planChannels(import, entries);
-    records.assign(import.channels.size(), ChannelRecord{});
-    for (std::size_t i = 0; i < records.size(); ++i) fillNumbers(import, import.channels[i], records[i]);
+    Import import{files, database, bouquets, options, report, {}, {}, 0, -1, 255, {}, {}, 0, 0, 0, {}, true};
+    planChannels(import);
     if (!import.good) return false;
-    std::vector<int> matches;
-    if (!options.base.empty()) matches = matchByService(records, options.base);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const int marker = import.channels[i].marker;
-        if (matches.empty() || matches[i] == NoMatch) {
-            storeName(import, import.channels[i], records[i]);
-            storeProvider(import, import.channels[i], records[i]);
-        } else {
-            const ChannelRecord filled = records[i];
-            records[i] = options.base[matches[i]];
-            applyToBase(import, import.channels[i], filled, records[i]);
-            const std::string_view group = marker < 0 ? std::string_view{} : import.markers[marker].name;
-            if (groupNameIs(records[i].category, options.context, group)) continue;
-        }
-        records[i].category = markerCategory(import, marker);
+    // Each record is written whole in one go; only a base needs every record's numbers first, to match.
+    const bool base = !options.base.empty();
+    records.clear();
+    records.reserve(import.channels);
+    forEachChannel(import, [&](const Channel& channel) {
+        ChannelRecord& record = records.emplace_back();
+        fillNumbers(import, channel, record);
+        if (base) return;
+        storeName(import, channel, record);
+        storeProvider(import, channel, record);
+        record.category = markerCategory(import, channel.marker);
+    });
+    if (base) {
+        const std::vector<int> matches = matchByService(records, options.base);
+        std::size_t next = 0;
+        forEachChannel(import, [&](const Channel& channel) {
+            const std::size_t i = next++;
+            ChannelRecord& record = records[i];
+            if (matches[i] == NoMatch) {
+                storeName(import, channel, record);
+                storeProvider(import, channel, record);
+            } else {
+                const ChannelRecord filled = record;
+                record = options.base[matches[i]];
+                applyToBase(import, channel, filled, record);
+                const std::string_view group =
+                    channel.marker < 0 ? std::string_view{} : detailName(import, channel.marker);
+                if (groupNameIs(record.category, options.context, group)) return;
+            }
+            record.category = markerCategory(import, channel.marker);
+        });
     }
-    sayWhatIsMissing(import, !options.base.empty());
+    sayWhatIsMissing(import, base);
     return import.good;
+}
+
+bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
+                   FormatReport& report) {
+    std::vector<Enigma2File> views;
+    views.reserve(files.size());
+    for (const NamedFile& file : files) views.push_back({file.name, file.bytes});
+    return importEnigma2(views, options, records, report);
 }

@@ -2,9 +2,7 @@
 // (version 5: one "t:" or "s:" line each), as Enigma2's loader reads them. A bad line is a problem
 // with the file, the line and the field; parts Enigma2 ignores (comments, other tuning kinds'
 // fields, cache entries kvx has no field for) are skipped.
-#include <algorithm>
 #include <charconv>
-#include <tuple>
 
 #include "formats/enigma2_read.h"
 
@@ -41,7 +39,7 @@ bool readDecimal(std::string_view text, std::int64_t minimum, std::int64_t maxim
 namespace {
 
 struct Reader {
-    const NamedFile& file;
+    const Enigma2File& file;
     Database& database;
     FormatReport& report;
     LineReader lines;
@@ -49,7 +47,7 @@ struct Reader {
     bool good = true;
 
     void problem(int line, std::string_view field, std::string why) {
-        report.problems.push_back({line, file.name + ": " + std::string(field), std::move(why)});
+        report.problems.push_back({line, std::string(file.name) + ": " + std::string(field), std::move(why)});
         good = false;
     }
 };
@@ -98,14 +96,18 @@ bool readSatellite(Reader& reader, std::string_view text, Transponder& transpond
                        quoted(text) + " has fewer than frequency:symbol_rate:polarisation:fec:position");
         return false;
     }
+    std::int64_t frequency = 0;
+    std::int64_t symbolRate = 0;
     std::int64_t polarisation = 0;
     std::int64_t position = 0;
-    const bool read = decimalField(reader, fields[0], INT32_MIN, INT32_MAX, "frequency", transponder.frequencyKhz) &&
-                      decimalField(reader, fields[1], 0, INT32_MAX, "symbol rate", transponder.symbolRate) &&
+    const bool read = decimalField(reader, fields[0], INT32_MIN, INT32_MAX, "frequency", frequency) &&
+                      decimalField(reader, fields[1], 0, INT32_MAX, "symbol rate", symbolRate) &&
                       decimalField(reader, fields[2], 0, 3, "polarisation", polarisation) &&
                       decimalField(reader, fields[4], -3599, 3599, "orbital position", position);
-    transponder.polarisation = static_cast<int>(polarisation);
-    transponder.position = circlePosition(static_cast<int>(position));
+    transponder.frequencyKhz = static_cast<std::int32_t>(frequency);
+    transponder.symbolRate = static_cast<std::int32_t>(symbolRate);
+    transponder.polarisation = static_cast<std::uint8_t>(polarisation);
+    transponder.position = static_cast<std::int16_t>(circlePosition(static_cast<int>(position)));
     return read;
 }
 
@@ -144,7 +146,7 @@ bool readServiceKey(Reader& reader, std::string_view text, Service& service) {
     service.sid = static_cast<std::uint16_t>(sid);
     service.tsid = static_cast<std::uint16_t>(tsid);
     service.onid = static_cast<std::uint16_t>(onid);
-    service.serviceType = static_cast<int>(type);
+    service.serviceType = static_cast<std::uint16_t>(type);
     return read;
 }
 
@@ -175,7 +177,7 @@ bool readCacheEntry(Reader& reader, std::string_view value, Service& service) {
 // entries for Enigma2: so it does here, with a note.
 bool readServiceData(Reader& reader, std::string_view text, Service& service) {
     if (text.size() < 2 || text[1] != ':') {
-        service.provider = text;
+        service.provider = textAt(reader.file.bytes, text);
         return true;
     }
     bool read = true;
@@ -183,7 +185,7 @@ bool readServiceData(Reader& reader, std::string_view text, Service& service) {
         if (text.size() < 2 || text[1] != ':') {
             if (sayInFull(reader.passedOver))
                 reader.report.notes.push_back(
-                    reader.file.name + ":" + std::to_string(reader.lines.number) + ": \"" +
+                    std::string(reader.file.name) + ":" + std::to_string(reader.lines.number) + ": \"" +
                     std::string(text.substr(0, 40)) +
                     "\" is not an entry (letter and ':'): the rest of the line is passed over, "
                     "as Enigma2 does");
@@ -192,7 +194,7 @@ bool readServiceData(Reader& reader, std::string_view text, Service& service) {
         const std::size_t comma = text.find(',');
         const std::string_view value =
             text.substr(2, comma == std::string_view::npos ? std::string_view::npos : comma - 2);
-        if (text[0] == 'p') service.provider = value;
+        if (text[0] == 'p') service.provider = textAt(reader.file.bytes, value);
         if (text[0] == 'c') read = readCacheEntry(reader, value, service) && read;
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
@@ -244,11 +246,12 @@ void readVersion4(Reader& reader) {
         }
         Service service = newService();
         const bool key = readServiceKey(reader, line, service);
-        if (!reader.lines.next(service.name)) break;
+        std::string_view name;
+        if (!reader.lines.next(name)) break;
+        service.name = textAt(reader.file.bytes, name);
         service.nameLine = reader.lines.number;
         std::string_view data;
         if (!reader.lines.next(data)) break;
-        service.dataLine = reader.lines.number;
         if (readServiceData(reader, data, service) && key) reader.database.services.push_back(service);
     }
     if (!ended) reader.problem(reader.lines.number, "services", "the file ends before the services' \"end\"");
@@ -268,8 +271,8 @@ void readVersion5Service(Reader& reader, std::string_view line) {
     }
     Service service = newService();
     const bool key = readServiceKey(reader, line.substr(2, comma - 2), service);
-    service.name = line.substr(comma + 2, close - comma - 2);
-    service.nameLine = service.dataLine = reader.lines.number;
+    service.name = textAt(reader.file.bytes, line.substr(comma + 2, close - comma - 2));
+    service.nameLine = reader.lines.number;
     std::string_view data = line.substr(close + 1);
     bool read = true;
     if (!data.empty()) {
@@ -286,7 +289,7 @@ void readVersion5Service(Reader& reader, std::string_view line) {
 void readVersion5(Reader& reader) {
     std::string_view line;
     while (reader.lines.next(line)) {
-        if (line.rfind("t:", 0) == 0) {
+        if (line.starts_with("t:")) {
             const std::size_t comma = line.find(',');
             if (comma == std::string_view::npos) {
                 reader.problem(reader.lines.number, "transponder", "a transponder line is t:KEY,TUNING");
@@ -296,80 +299,96 @@ void readVersion5(Reader& reader) {
             const bool key = readChannelKey(reader, line.substr(2, comma - 2), transponder);
             const bool tuning = readTuning(reader, line.substr(comma + 1), transponder);
             if (key && tuning) reader.database.transponders.push_back(transponder);
-        } else if (line.rfind("s:", 0) == 0) {
+        } else if (line.starts_with("s:")) {
             readVersion5Service(reader, line);
         }
     }
 }
 
-struct ChannelKey {
-    std::uint32_t dvbNamespace;
-    std::uint16_t tsid;
-    std::uint16_t onid;
-    std::uint16_t sid;
-    bool operator<(const ChannelKey& other) const {
-        return std::tie(dvbNamespace, tsid, onid, sid) <
-               std::tie(other.dvbNamespace, other.tsid, other.onid, other.sid);
-    }
-    bool operator==(const ChannelKey& other) const {
-        return dvbNamespace == other.dvbNamespace && tsid == other.tsid && onid == other.onid && sid == other.sid;
-    }
-};
+// The hash of a key; a table's slot for it is its top bits.
+std::uint64_t keyHash(std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid, std::uint16_t sid) {
+    const std::uint64_t transponder = std::uint64_t{dvbNamespace} << 32 | std::uint64_t{tsid} << 16 | onid;
+    return ((transponder * 0x9E3779B97F4A7C15u) ^ sid) * 0xC2B2AE3D27D4EB4Fu;
+}
 
-ChannelKey keyOf(const Service& service) { return {service.dvbNamespace, service.tsid, service.onid, service.sid}; }
+// Empty slots for count keys: a power of two at least twice as many, so that a search always meets
+// an empty slot soon.
+std::vector<int> emptySlots(std::size_t count, int& shift) {
+    std::size_t size = 2;
+    shift = 63;
+    while (size < 2 * count) {
+        size *= 2;
+        --shift;
+    }
+    return std::vector<int>(size, -1);
+}
 
-// Each service to its transponder, a service whose key repeats an earlier one's dropped (Enigma2
-// keeps one service per key), and the index by key.
+// The slot holding the key (same(position) says whether a position holds it), else the empty slot
+// where it would go.
+template <typename Same>
+std::size_t slotFor(const std::vector<int>& slots, int shift, std::uint64_t hash, Same same) {
+    std::size_t slot = static_cast<std::size_t>(hash >> shift);
+    while (slots[slot] >= 0 && !same(slots[slot])) slot = (slot + 1) & (slots.size() - 1);
+    return slot;
+}
+
+bool sameKey(const Service& a, const Service& b) {
+    return a.dvbNamespace == b.dvbNamespace && a.tsid == b.tsid && a.onid == b.onid && a.sid == b.sid;
+}
+
+// Each service to its transponder (the first with its key), a service whose key repeats an earlier
+// one's dropped (Enigma2 keeps one service per key), and the index by key: one pass over each table.
 void linkAndIndex(Reader& reader) {
     Database& database = reader.database;
-    std::vector<std::pair<ChannelKey, int>> transponders(database.transponders.size());
+    const std::vector<Transponder>& transponders = database.transponders;
+    int transponderShift = 0;
+    std::vector<int> transponderSlots = emptySlots(transponders.size(), transponderShift);
     for (std::size_t i = 0; i < transponders.size(); ++i) {
-        const Transponder& t = database.transponders[i];
-        transponders[i] = {{t.dvbNamespace, t.tsid, t.onid, 0}, static_cast<int>(i)};
+        const Transponder& t = transponders[i];
+        const std::size_t slot =
+            slotFor(transponderSlots, transponderShift, keyHash(t.dvbNamespace, t.tsid, t.onid, 0), [&](int at) {
+                const Transponder& other = transponders[at];
+                return other.dvbNamespace == t.dvbNamespace && other.tsid == t.tsid && other.onid == t.onid;
+            });
+        if (transponderSlots[slot] < 0) transponderSlots[slot] = static_cast<int>(i);
     }
-    std::stable_sort(transponders.begin(), transponders.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<int> order(database.services.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return keyOf(database.services[a]) < keyOf(database.services[b]); });
-    std::vector<bool> repeated(database.services.size(), false);
+    std::vector<Service>& services = database.services;
+    database.index = emptySlots(services.size(), database.indexShift);
+    std::size_t kept = 0;
     int repeats = 0;
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        if (keyOf(database.services[order[i]]) == keyOf(database.services[order[i - 1]])) {
-            repeated[order[i]] = true;
+    for (std::size_t i = 0; i < services.size(); ++i) {
+        const Service& service = services[i];
+        const std::size_t slot = slotFor(database.index, database.indexShift,
+                                         keyHash(service.dvbNamespace, service.tsid, service.onid, service.sid),
+                                         [&](int at) { return sameKey(services[at], service); });
+        if (database.index[slot] >= 0) {
             ++repeats;
+            continue;
         }
+        database.index[slot] = static_cast<int>(kept);
+        if (kept != i) services[kept] = service;
+        Service& linked = services[kept++];
+        const std::size_t transponder = slotFor(
+            transponderSlots, transponderShift, keyHash(linked.dvbNamespace, linked.tsid, linked.onid, 0), [&](int at) {
+                const Transponder& t = transponders[at];
+                return t.dvbNamespace == linked.dvbNamespace && t.tsid == linked.tsid && t.onid == linked.onid;
+            });
+        linked.transponder = transponderSlots[transponder];
     }
+    services.resize(kept);
     if (repeats > 0) {
         reader.report.notes.push_back(database.file + ": " + std::to_string(repeats) +
                                       " services repeat an earlier service's SID, TSID, ONID and namespace: "
                                       "the first of each is read");
-        std::vector<Service> kept;
-        kept.reserve(database.services.size() - repeats);
-        for (std::size_t i = 0; i < database.services.size(); ++i) {
-            if (!repeated[i]) kept.push_back(database.services[i]);
-        }
-        database.services = std::move(kept);
-        order.resize(database.services.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return keyOf(database.services[a]) < keyOf(database.services[b]); });
-    }
-    database.index = std::move(order);
-    for (Service& service : database.services) {
-        const ChannelKey key{service.dvbNamespace, service.tsid, service.onid, 0};
-        const auto found = std::lower_bound(transponders.begin(), transponders.end(), key,
-                                            [](const auto& entry, const ChannelKey& k) { return entry.first < k; });
-        if (found != transponders.end() && found->first == key) service.transponder = found->second;
     }
 }
 
 }  // namespace
 
-bool readLamedb(const NamedFile& file, Database& database, FormatReport& report) {
+bool readLamedb(const Enigma2File& file, Database& database, FormatReport& report) {
     Reader reader{file, database, report, LineReader{file.bytes}, {}, true};
     database.file = file.name;
+    database.bytes = file.bytes;
     std::string_view header;
     reader.lines.next(header);
     constexpr std::string_view Start = "eDVB services /";
@@ -385,8 +404,9 @@ bool readLamedb(const NamedFile& file, Database& database, FormatReport& report)
         return false;
     }
     database.version = static_cast<int>(version);
+    // Room once, for a database of short names too (a service takes some 60 bytes in either version).
     database.transponders.reserve(file.bytes.size() / 64);
-    database.services.reserve(file.bytes.size() / 64);
+    database.services.reserve(file.bytes.size() / 40);
     if (version == 5)
         readVersion5(reader);
     else
@@ -396,14 +416,28 @@ bool readLamedb(const NamedFile& file, Database& database, FormatReport& report)
     return reader.good;
 }
 
+std::string_view nameOf(const Database& database, const Service& service) {
+    return textIn(database.bytes, service.name);
+}
+
+std::string_view providerOf(const Database& database, const Service& service) {
+    return textIn(database.bytes, service.provider);
+}
+
+int dataLineOf(const Database& database, const Service& service) {
+    return database.version == 5 ? service.nameLine : service.nameLine + 1;
+}
+
 int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,
                 std::uint16_t sid) {
-    const ChannelKey key{dvbNamespace, tsid, onid, sid};
-    const auto found =
-        std::lower_bound(database.index.begin(), database.index.end(), key,
-                         [&](int position, const ChannelKey& k) { return keyOf(database.services[position]) < k; });
-    if (found == database.index.end() || keyOf(database.services[*found]) != key) return -1;
-    return *found;
+    if (database.index.empty()) return -1;  // no database was read
+    const std::size_t slot =
+        slotFor(database.index, database.indexShift, keyHash(dvbNamespace, tsid, onid, sid), [&](int at) {
+            const Service& service = database.services[at];
+            return service.dvbNamespace == dvbNamespace && service.tsid == tsid && service.onid == onid &&
+                   service.sid == sid;
+        });
+    return database.index[slot];
 }
 
 }  // namespace enigma2

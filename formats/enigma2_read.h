@@ -9,21 +9,35 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
 #include "formats/list_format.h"
 
 namespace enigma2 {
 
+// A text of a file as its place there: half the room of a view, in tables of thousands of rows.
+// The import takes no file of 4 GB or more.
+struct TextAt {
+    std::uint32_t at = 0;
+    std::uint32_t size = 0;
+};
+
+inline TextAt textAt(std::string_view file, std::string_view text) {
+    return {static_cast<std::uint32_t>(text.data() - file.data()), static_cast<std::uint32_t>(text.size())};
+}
+
+inline std::string_view textIn(std::string_view file, TextAt text) { return file.substr(text.at, text.size); }
+
 struct Transponder {
     std::uint32_t dvbNamespace;
     std::uint16_t tsid;
     std::uint16_t onid;
-    bool satellite;  // cable, terrestrial and ATSC transponders are kept only to be counted
-    std::int64_t frequencyKhz;
-    std::int64_t symbolRate;  // symbols per second
-    int polarisation;         // 0 to 3
-    int position;             // 0 to 3599 tenths of a degree east
-    int line;                 // of the tuning, for messages
+    std::int32_t frequencyKhz;
+    std::int32_t symbolRate;    // symbols per second, not negative
+    int line;                   // of the tuning, for messages
+    std::int16_t position;      // 0 to 3599 tenths of a degree east
+    std::uint8_t polarisation;  // 0 to 3
+    bool satellite;             // cable, terrestrial and ATSC transponders are kept only to be counted
 };
 
 struct Service {
@@ -31,45 +45,69 @@ struct Service {
     std::uint16_t tsid;
     std::uint16_t onid;
     std::uint16_t sid;
-    int serviceType;
-    std::string_view name;
-    std::string_view provider;
+    std::uint16_t serviceType;
+    TextAt name;  // in Database::bytes
+    TextAt provider;
     std::array<std::uint16_t, std::size(CachedPids)> pids;  // as CachedPids; 0 where lamedb has none
     int videoType;                                          // -1 where lamedb has none
-    int nameLine;                                           // of the name, and of the p: and c: data
-    int dataLine;
+    int nameLine;     // of the name; the p: and c: data are on the next line in version 4, on it in 5
     int transponder;  // into Database::transponders; -1 where lamedb has no transponder for it
 };
 
 struct Database {
     std::string file;  // "lamedb" or "lamedb5", for messages
+    std::string_view bytes;
     int version = 4;
     std::vector<Transponder> transponders;
     std::vector<Service> services;  // the first of each key only
-    std::vector<int> index;         // services by key (namespace, TSID, ONID, SID)
+    // Services by key (namespace, TSID, ONID, SID): a hash table of positions, -1 where empty, a
+    // power of two at least twice the services long; a key's first slot is its hash >> indexShift.
+    std::vector<int> index;
+    int indexShift = 64;
 };
 
 // Reads a lamedb of version 4 or 5 (the header says which, whatever the file's name). False, with a
 // problem for each bad line; the tables then hold what was read.
-bool readLamedb(const NamedFile& file, Database& database, FormatReport& report);
+bool readLamedb(const Enigma2File& file, Database& database, FormatReport& report);
+
+std::string_view nameOf(const Database& database, const Service& service);
+std::string_view providerOf(const Database& database, const Service& service);
+int dataLineOf(const Database& database, const Service& service);
 
 // The service with that key, or -1.
 int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,
                 std::uint16_t sid);
 
-// One entry of a bouquet: a service of the database, or a marker.
-struct BouquetEntry {
-    int service;            // into Database::services; -1 for a marker
-    std::string_view name;  // a marker's name; a service's name as the bouquet renames it
-    bool renamed;           // a service with its own #DESCRIPTION
-    const std::string* file;
-    int line;
+// A bouquet entry that is more than a service under lamedb's name: a marker, or a service the
+// bouquet names itself.
+struct EntryDetail {
+    int service;   // into Database::services; -1 for a marker
+    int file;      // into the files, for messages
+    int line;      // of its #SERVICE line
+    int nameFile;  // the file name is in: a #DESCRIPTION after a FROM BOUQUET line names the one
+                   // entry of the bouquet read there
+    TextAt name;   // a marker's name; a service's name as the bouquet renames it
+};
+
+// Where a file's entries start: a bouquet named inside another is read in its place, and the
+// other's entries go on after it.
+struct EntryRun {
+    int first;  // into Bouquets::entries
+    int file;
+};
+
+// The bouquets' entries in order: a service under lamedb's name is its position in
+// Database::services, any other entry -1 - its position in details.
+struct Bouquets {
+    std::vector<int> entries;
+    std::vector<EntryDetail> details;
+    std::vector<EntryRun> runs;
 };
 
 // The entries of bouquets.tv's user bouquets, then bouquets.radio's, then those of user bouquets
 // neither names (with a note). Entries for services lamedb lacks, streams and other kinds of
 // entries are left out and counted in notes. False, with problems, for a bad service reference.
-bool readBouquets(std::span<const NamedFile> files, const Database& database, std::vector<BouquetEntry>& entries,
+bool readBouquets(std::span<const Enigma2File> files, const Database& database, Bouquets& bouquets,
                   FormatReport& report);
 
 // Text helpers the readers share.
@@ -84,9 +122,10 @@ template <std::size_t N>
 std::size_t splitFields(std::string_view text, char separator, std::array<std::string_view, N>& fields) {
     std::size_t count = 0;
     while (count < N) {
-        const std::size_t end = text.find(separator);
+        std::size_t end = 0;  // fields are a few characters: a plain scan beats a call to search
+        while (end < text.size() && text[end] != separator) ++end;
         fields[count++] = text.substr(0, end);
-        if (end == std::string_view::npos) break;
+        if (end == text.size()) break;
         text.remove_prefix(end + 1);
     }
     return count;

@@ -58,7 +58,13 @@ bool looksLikeVdr(std::string_view line) {
     return colons >= 8;
 }
 
-bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, std::string& why) {
+// A settings file's name and its bytes, mapped: the import reads them in place.
+struct SettingsFile {
+    std::string name;
+    FileBytes bytes;
+};
+
+bool readSettingsFolder(const std::string& path, std::vector<SettingsFile>& files, std::string& why) {
     fs::path folder = fs::path(path);
     std::error_code error;
     if (!fs::is_directory(folder, error)) folder = folder.parent_path();
@@ -71,7 +77,7 @@ bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, 
     // lamedb5 is read only where there is no lamedb: no need to load its bytes otherwise.
     const bool lamedb = fs::is_regular_file(folder / "lamedb", error);
     for (const fs::directory_entry& entry : entries) {
-        const std::string name = entry.path().filename().string();
+        std::string name = entry.path().filename().string();
         if (!isEnigma2SettingsFile(name) || (lamedb && name == "lamedb5")) continue;
         FileBytes read;
         std::string fileWhy;
@@ -81,12 +87,7 @@ bool readSettingsFolder(const std::string& path, std::vector<NamedFile>& files, 
             why += fileWhy;
             return false;
         }
-        // The copy goes into room reserved in large pages: a lamedb is megabytes, each small page of
-        // it a fault.
-        NamedFile file{name, {}};
-        reserveOutput(file.bytes, read.size);
-        file.bytes.assign(read.view());
-        files.push_back(std::move(file));
+        files.push_back({std::move(name), std::move(read)});
     }
     return true;
 }
@@ -111,10 +112,13 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
         return true;
     }
     if (format == ListFormat::Enigma2) {
-        std::vector<NamedFile> files;
+        std::vector<SettingsFile> files;
         if (!readSettingsFolder(path, files, why)) return false;
+        std::vector<Enigma2File> views;  // made once the files no longer move: a short name lives in its string
+        views.reserve(files.size());
+        for (const SettingsFile& file : files) views.push_back({file.name, file.bytes.view()});
         reserveOutput(records, ChannelTable::Capacity);  // room only: the list is written into it once
-        return importEnigma2(files, options, records, report);
+        return importEnigma2(views, options, records, report);
     }
     FileBytes text;
     if (!readFileBytes(path.c_str(), text, why)) return false;
