@@ -97,7 +97,7 @@ void adviseLargePages(const void* data, std::size_t size) {
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-// Reads a regular file of size bytes (size > 0) into room of its own that starts on a large page
+// Reads a regular file of size bytes into room of its own that starts on a large page
 // and is asked for in large pages. Mapping the file would cost no copy, but every later pass over
 // a mapped list walks its thousands of small pages again, and on a virtual machine that costs more
 // than the copy. False where the room cannot be had or the read fails.
@@ -171,8 +171,10 @@ bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
     std::size_t size = 0;
     const bool regular = regularFileSize(file, size);
     FileReplace::clearSystemError();
-    const bool read = regular && size > 0 && LargePage > 0 ? readIntoLargePages(file, size, bytes)
-                                                           : readToEnd(file, regular ? size : PipePiece, bytes);
+    // A small file goes into ordinary memory: most of a large page for it would be cleared for nothing.
+    const bool large = regular && LargePage > 0 && size >= LargePage / 8;
+    const bool read =
+        large ? readIntoLargePages(file, size, bytes) : readToEnd(file, regular ? size : PipePiece, bytes);
     if (!read) FileReplace::systemErrorText(system, sizeof system);  // before close, which may set its own
     closeFile(file);
     if (!read) why = std::string("Reading the file failed: ") + system;
