@@ -8,20 +8,6 @@ namespace enigma2 {
 
 namespace {
 
-constexpr std::string_view TvBouquet = "userbouquet.kvx.tv";
-constexpr std::string_view RadioBouquet = "userbouquet.kvx.radio";
-
-std::string bouquetList(std::string_view name, int kind, std::string_view bouquet) {
-    std::string out = "#NAME ";
-    out += name;
-    out += "\n#SERVICE 1:7:";
-    appendDecimal(out, kind);
-    out += ":0:0:0:0:0:0:0:FROM BOUQUET \"";
-    out += bouquet;
-    out += "\" ORDER BY bouquet\n";
-    return out;
-}
-
 // "1:0:TYPE:SID:TSID:ONID:NAMESPACE:0:0:0:", the reference's numbers in uppercase hex as Enigma2
 // writes them.
 void appendServiceReference(std::string& out, const SettingsPlan& plan, int position) {
@@ -35,7 +21,7 @@ void appendServiceReference(std::string& out, const SettingsPlan& plan, int posi
     out += ':';
     appendHex(out, plan.networkId, 1, true);
     out += ':';
-    appendHex(out, plan.channels[position].dvbNamespace, 1, true);
+    appendHex(out, namespaceOf(plan, position), 1, true);
     out += ":0:0:0:\n";
 }
 
@@ -53,12 +39,20 @@ void appendMarker(std::string& out, int number, std::uint8_t category, const Fie
     out += '\n';
 }
 
-std::string userBouquet(const SettingsPlan& plan, bool radio) {
-    std::string out = radio ? "#NAME Channels (Radio)\n" : "#NAME Channels (TV)\n";
-    out.reserve(64 + plan.channels.size() * 96);  // a reference, and often a marker
+}  // namespace
+
+void writeBouquetList(bool radio, std::string& out) {
+    out += radio ? "#NAME Bouquets (Radio)\n#SERVICE 1:7:2" : "#NAME Bouquets (TV)\n#SERVICE 1:7:1";
+    out += ":0:0:0:0:0:0:0:FROM BOUQUET \"";
+    out += radio ? RadioBouquet : TvBouquet;
+    out += "\" ORDER BY bouquet\n";
+}
+
+void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& out) {
+    out += radio ? "#NAME Channels (Radio)\n" : "#NAME Channels (TV)\n";
     int markers = 0;
     int lastCategory = -1;  // no run yet: the first channel gets its marker too
-    const int count = static_cast<int>(plan.channels.size());
+    const int count = static_cast<int>(plan.records.size());
     for (int i = 0; i < count; ++i) {
         const ChannelRecord& record = plan.records[i];
         if (isRadioRecord(record) != radio) continue;
@@ -66,18 +60,8 @@ std::string userBouquet(const SettingsPlan& plan, bool radio) {
             appendMarker(out, ++markers, record.category, *plan.context);
             lastCategory = record.category;
         }
-        appendServiceReference(out, plan, plan.channels[i].entry);
+        appendServiceReference(out, plan, plan.sharing[i].entry);
     }
-    return out;
-}
-
-}  // namespace
-
-void writeBouquets(const SettingsPlan& plan, std::vector<NamedFile>& files) {
-    files.push_back({"bouquets.tv", bouquetList("Bouquets (TV)", 1, TvBouquet)});
-    files.push_back({"bouquets.radio", bouquetList("Bouquets (Radio)", 2, RadioBouquet)});
-    files.push_back({std::string(TvBouquet), userBouquet(plan, false)});
-    files.push_back({std::string(RadioBouquet), userBouquet(plan, true)});
 }
 
 }  // namespace enigma2

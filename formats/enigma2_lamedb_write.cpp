@@ -1,6 +1,7 @@
 // lamedb and lamedb5 as Enigma2 writes them: LF line ends, lowercase hex keys, decimal tuning.
 #include "formats/enigma2_values.h"
 #include "formats/enigma2_write.h"
+#include "kvx/channel_match.h"
 
 namespace enigma2 {
 
@@ -13,7 +14,7 @@ constexpr std::string_view UnknownInversionAndFlags = "2:0";
 
 void appendChannelKey(std::string& out, const SettingsPlan& plan, int position) {
     const ChannelRecord& record = plan.records[position];
-    appendHex(out, plan.channels[position].dvbNamespace, 8, false);
+    appendHex(out, namespaceOf(plan, position), 8, false);
     out += ':';
     appendHex(out, record.tid.get(), 4, false);
     out += ':';
@@ -21,12 +22,12 @@ void appendChannelKey(std::string& out, const SettingsPlan& plan, int position) 
 }
 
 void appendSatellite(std::string& out, const SettingsPlan& plan, int position) {
-    const PlannedChannel& channel = plan.channels[position];
-    appendDecimal(out, channel.frequencyKhz);
+    const ChannelRecord& record = plan.records[position];
+    appendDecimal(out, frequencyKhz(record));
     out += ':';
-    appendDecimal(out, channel.symbolRate);
+    appendDecimal(out, symbolRateOf(record));
     out += ':';
-    appendDecimal(out, channel.polarisation);
+    appendDecimal(out, polarisationOf(record));
     out += ':';
     out += UnknownFec;
     out += ':';
@@ -48,10 +49,7 @@ void appendServiceKey(std::string& out, const SettingsPlan& plan, int position) 
 // p:, then c: for each cached PID and the video type. Version 4 pads the values to four digits and
 // always writes the provider, first on its line; version 5 writes neither padding nor an empty
 // provider, every entry after a comma that follows the name.
-void appendServiceData(std::string& out, const SettingsPlan& plan, int position, int version) {
-    const ChannelRecord& record = plan.records[position];
-    const PlannedChannel& channel = plan.channels[position];
-    const std::string_view provider = planText(plan, channel.provider, channel.providerLength);
+void appendServiceData(std::string& out, const ChannelRecord& record, std::string_view provider, int version) {
     if (version == 4) {
         out += "p:";
         out += provider;
@@ -78,9 +76,9 @@ void appendServiceData(std::string& out, const SettingsPlan& plan, int position,
 
 void writeVersion4(const SettingsPlan& plan, std::string& out) {
     out += "eDVB services /4/\ntransponders\n";
-    const int count = static_cast<int>(plan.channels.size());
+    const int count = static_cast<int>(plan.records.size());
     for (int i = 0; i < count; ++i) {
-        if (plan.channels[i].transponder != i) continue;
+        if (plan.sharing[i].transponder != i) continue;
         appendChannelKey(out, plan, i);
         out += "\n\ts ";
         appendSatellite(out, plan, i);
@@ -88,13 +86,13 @@ void writeVersion4(const SettingsPlan& plan, std::string& out) {
     }
     out += "end\nservices\n";
     for (int i = 0; i < count; ++i) {
-        const PlannedChannel& channel = plan.channels[i];
-        if (channel.entry != i) continue;
+        if (plan.sharing[i].entry != i) continue;
+        const ChannelTexts texts = channelTexts(plan, i);
         appendServiceKey(out, plan, i);
         out += '\n';
-        out += planText(plan, channel.name, channel.nameLength);
+        out += texts.name;
         out += '\n';
-        appendServiceData(out, plan, i, 4);
+        appendServiceData(out, plan.records[i], texts.provider, 4);
         out += '\n';
     }
     out += "end\nHave a lot of bugs!\n";
@@ -107,11 +105,11 @@ void writeVersion5(const SettingsPlan& plan, std::string& out) {
     out +=
         "# Services    : s:service_id:dvb_namespace:transport_stream_id:original_network_id:service_type:"
         "service_number:source_id,\"service_name\"[,p:provider_name][,c:cached_pid]*\n";
-    const int count = static_cast<int>(plan.channels.size());
+    const int count = static_cast<int>(plan.records.size());
     int transponders = 0;
     int services = 0;
     for (int i = 0; i < count; ++i) {
-        if (plan.channels[i].transponder != i) continue;
+        if (plan.sharing[i].transponder != i) continue;
         out += "t:";
         appendChannelKey(out, plan, i);
         out += ",s:";
@@ -120,14 +118,14 @@ void writeVersion5(const SettingsPlan& plan, std::string& out) {
         ++transponders;
     }
     for (int i = 0; i < count; ++i) {
-        const PlannedChannel& channel = plan.channels[i];
-        if (channel.entry != i) continue;
+        if (plan.sharing[i].entry != i) continue;
+        const ChannelTexts texts = channelTexts(plan, i);
         out += "s:";
         appendServiceKey(out, plan, i);
         out += ",\"";
-        out += planText(plan, channel.name5, channel.name5Length);
+        out += texts.name5;
         out += '"';
-        appendServiceData(out, plan, i, 5);
+        appendServiceData(out, plan.records[i], texts.provider, 5);
         out += '\n';
         ++services;
     }
@@ -141,8 +139,6 @@ void writeVersion5(const SettingsPlan& plan, std::string& out) {
 }  // namespace
 
 void writeLamedb(const SettingsPlan& plan, int version, std::string& out) {
-    out.clear();
-    out.reserve(256 + plan.channels.size() * (version == 4 ? 170 : 150));
     if (version == 4)
         writeVersion4(plan, out);
     else

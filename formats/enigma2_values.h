@@ -48,6 +48,11 @@ bool isRadioRecord(const ChannelRecord& record);
 // 1 for a vertical record, 0 for any other.
 int polarisationOf(const ChannelRecord& record);
 
+// The symbol rate in symbols per second: records hold thousands.
+inline std::int64_t symbolRateOf(const ChannelRecord& record) {
+    return static_cast<std::int64_t>(record.symbolRate.get()) * 1000;
+}
+
 // The video type (c:05) export writes: that of the stream entry of the video PID, -1 when it has none
 // or it is MPEG-2 (Enigma2 caches no type for MPEG-2).
 int videoTypeOf(const ChannelRecord& record);

@@ -123,17 +123,17 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
     return importCsv(text.view(), options.context, records, report.problems);
 }
 
-bool saveSettingsFolder(const std::string& folder, const std::vector<NamedFile>& files, std::string& why) {
+bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile> files, std::string& why) {
     std::error_code error;
     fs::create_directories(fs::path(folder), error);
     if (error) {
         why = "Cannot create the folder: " + error.message();
         return false;
     }
-    for (const NamedFile& file : files) {
+    for (const SettingsFile& file : files) {
         const std::string path = (fs::path(folder) / fs::path(file.name)).string();
         if (!saveWholeFile(path.c_str(), file.bytes, why)) {
-            why.insert(0, file.name + ": ");
+            why.insert(0, std::string(file.name) + ": ");
             return false;
         }
     }
