@@ -2,7 +2,6 @@
 // one lamedb entry or on one transponder line, then the files.
 #include <algorithm>
 #include <memory>
-#include <numeric>
 
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
@@ -88,8 +87,9 @@ bool planTexts(SettingsPlan& plan, int position, TextScratch& scratch, FormatRep
 // Positions sorted by key (namespace, TSID, SID), so that the channels of one key, and those of one
 // transponder, are one run; list order within one key.
 std::vector<int> keyOrder(const SettingsPlan& plan) {
-    std::vector<int> order(plan.keys.size());
-    std::iota(order.begin(), order.end(), 0);
+    std::vector<int> order;
+    order.reserve(plan.keys.size());
+    for (int i = 0; i < static_cast<int>(plan.keys.size()); ++i) order.push_back(i);
     std::sort(order.begin(), order.end(),
               [&plan](int a, int b) { return plan.keys[a] != plan.keys[b] ? plan.keys[a] < plan.keys[b] : a < b; });
     return order;
@@ -157,7 +157,8 @@ ChannelTexts channelTexts(const SettingsPlan& plan, int position) {
                                         [](const ChangedTexts& changed, int at) { return changed.position < at; });
     if (found == plan.changed.end() || found->position != position) {
         const ChannelRecord& record = plan.records[position];
-        return {fieldText(record.name), fieldText(record.name), fieldText(record.provider)};
+        const std::string_view name = fieldText(record.name);
+        return {name, name, fieldText(record.provider)};
     }
     const std::string_view texts(plan.texts);
     return {texts.substr(found->name, found->nameLength), texts.substr(found->name5, found->name5Length),
