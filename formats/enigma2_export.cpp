@@ -34,12 +34,25 @@ struct TextScratch {
     std::string name, name5, provider;
 };
 
+// True when a line holds the text as the record does: UTF-8, with no line break and not the
+// character that ends it on the line.
+bool holdsAsIs(std::string_view text, char end) {
+    for (const char c : text) {
+        if (c == '\r' || c == '\n' || c == end) return false;
+    }
+    return isUtf8(text);
+}
+
 // The name and provider as the lines hold them, with a note for each change; kept in the plan only
 // where they differ from the record's bytes. False when a text is not UTF-8 and no code page was
 // given.
 bool planTexts(SettingsPlan& plan, int position, TextScratch& scratch, FormatReport& report,
                Enigma2ExportSummary& summary, ChannelNotes& notes) {
     const ChannelRecord& record = plan.records[position];
+    // Most texts go out as they are: no copy, no note.
+    if (plan.context->codePage == 0 && holdsAsIs(fieldText(record.name), '"') &&
+        holdsAsIs(fieldText(record.provider), ','))
+        return true;
     bool good = true;
     if (!recordTextUtf8(record.name, *plan.context, scratch.name)) {
         report.problems.push_back(
