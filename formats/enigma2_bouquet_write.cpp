@@ -10,46 +10,51 @@ namespace {
 
 // "1:0:TYPE:SID:TSID:ONID:NAMESPACE:0:0:0:", the reference's numbers in uppercase hex as Enigma2
 // writes them.
-void appendServiceReference(std::string& out, const SettingsPlan& plan, int position) {
+void appendServiceReference(TextOut& out, const SettingsPlan& plan, int position) {
     const ChannelRecord& record = plan.records[position];
-    out += "#SERVICE 1:0:";
-    appendHex(out, static_cast<std::uint32_t>(serviceTypeOf(record)), 1, true);
-    out += ':';
-    appendHex(out, record.sid.get(), 1, true);
-    out += ':';
-    appendHex(out, record.tid.get(), 1, true);
-    out += ':';
-    appendHex(out, plan.networkId, 1, true);
-    out += ':';
-    appendHex(out, namespaceOf(plan, position), 1, true);
-    out += ":0:0:0:\n";
+    put(out, "#SERVICE 1:0:");
+    putHex(out, static_cast<std::uint32_t>(serviceTypeOf(record)), 1, true);
+    put(out, ':');
+    putHex(out, record.sid.get(), 1, true);
+    put(out, ':');
+    putHex(out, record.tid.get(), 1, true);
+    put(out, ':');
+    putHex(out, plan.networkId, 1, true);
+    put(out, ':');
+    putHex(out, namespaceOf(plan, position), 1, true);
+    put(out, ":0:0:0:\n");
 }
 
 // A marker line and its description. The description line keeps its space when the name is empty:
 // Enigma2 reads the name from after "#DESCRIPTION ".
-void appendMarker(std::string& out, int number, std::uint8_t category, const FieldContext& context) {
-    out += "#SERVICE 1:64:";
-    appendHex(out, static_cast<std::uint32_t>(number), 1, true);
-    out += ":0:0:0:0:0:0:0:\n#DESCRIPTION ";
+void appendMarker(TextOut& out, int number, std::uint8_t category, const FieldContext& context) {
+    put(out, "#SERVICE 1:64:");
+    putHex(out, static_cast<std::uint32_t>(number), 1, true);
+    put(out, ":0:0:0:0:0:0:0:\n#DESCRIPTION ");
     if (category != 255) {
         std::string name = categoryGroupName(category, context);
         replaceLineBreaks(name);
-        out += name;
+        put(out, name);
     }
-    out += '\n';
+    put(out, '\n');
 }
 
 }  // namespace
 
-void writeBouquetList(bool radio, std::string& out) {
-    out += radio ? "#NAME Bouquets (Radio)\n#SERVICE 1:7:2" : "#NAME Bouquets (TV)\n#SERVICE 1:7:1";
-    out += ":0:0:0:0:0:0:0:FROM BOUQUET \"";
-    out += radio ? RadioBouquet : TvBouquet;
-    out += "\" ORDER BY bouquet\n";
+void writeBouquetList(bool radio, std::string& file) {
+    TextOut out;
+    out.file = &file;
+    put(out, radio ? "#NAME Bouquets (Radio)\n#SERVICE 1:7:2" : "#NAME Bouquets (TV)\n#SERVICE 1:7:1");
+    put(out, ":0:0:0:0:0:0:0:FROM BOUQUET \"");
+    put(out, radio ? RadioBouquet : TvBouquet);
+    put(out, "\" ORDER BY bouquet\n");
+    finish(out);
 }
 
-void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& out) {
-    out += radio ? "#NAME Channels (Radio)\n" : "#NAME Channels (TV)\n";
+void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& file) {
+    TextOut out;
+    out.file = &file;
+    put(out, radio ? "#NAME Channels (Radio)\n" : "#NAME Channels (TV)\n");
     int markers = 0;
     int lastCategory = -1;  // no run yet: the first channel gets its marker too
     const int count = static_cast<int>(plan.records.size());
@@ -62,6 +67,7 @@ void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& out) {
         }
         appendServiceReference(out, plan, plan.sharing[i].entry);
     }
+    finish(out);
 }
 
 }  // namespace enigma2
