@@ -11,13 +11,13 @@ namespace {
 // "1:0:TYPE:SID:TSID:ONID:NAMESPACE:0:0:0:", the reference's numbers in uppercase hex as Enigma2
 // writes them.
 void appendServiceReference(TextOut& out, const SettingsPlan& plan, int position) {
-    const ChannelRecord& record = plan.records[position];
+    const std::uint64_t key = plan.keys[position];
     put(out, "#SERVICE 1:0:");
-    putHex(out, static_cast<std::uint32_t>(serviceTypeOf(record)), 1, true);
+    putHex(out, plan.kinds[position].serviceType, 1, true);
     put(out, ':');
-    putHex(out, record.sid.get(), 1, true);
+    putHex(out, static_cast<std::uint32_t>(key & 0xFFFFu), 1, true);  // the SID
     put(out, ':');
-    putHex(out, record.tid.get(), 1, true);
+    putHex(out, static_cast<std::uint32_t>((key >> 16) & 0xFFFFu), 1, true);  // the TSID
     put(out, ':');
     putHex(out, plan.networkId, 1, true);
     put(out, ':');
@@ -59,11 +59,11 @@ void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& file) {
     int lastCategory = -1;  // no run yet: the first channel gets its marker too
     const int count = static_cast<int>(plan.records.size());
     for (int i = 0; i < count; ++i) {
-        const ChannelRecord& record = plan.records[i];
-        if (isRadioRecord(record) != radio) continue;
-        if (record.category != lastCategory) {
-            appendMarker(out, ++markers, record.category, *plan.context);
-            lastCategory = record.category;
+        const ChannelKind kind = plan.kinds[i];
+        if ((kind.serviceType == ServiceRadio) != radio) continue;
+        if (kind.category != lastCategory) {
+            appendMarker(out, ++markers, kind.category, *plan.context);
+            lastCategory = kind.category;
         }
         appendServiceReference(out, plan, plan.sharing[i].entry);
     }

@@ -195,6 +195,7 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
     plan.networkId = options.networkId;
     plan.context = &options.context;
     plan.keys.reserve(records.size());
+    plan.kinds.reserve(records.size());
     TextScratch scratch;
     ChannelNotes notes;
     bool good = true;
@@ -205,6 +206,7 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
             plan.tenthsEast, frequencyKhz(record), enigma2::polarisationOf(record), plan.networkId, record.tid.get());
         plan.keys.push_back(std::uint64_t{dvbNamespace} << 32 | std::uint64_t{record.tid.get()} << 16 |
                             record.sid.get());
+        plan.kinds.push_back({static_cast<std::uint8_t>(enigma2::serviceTypeOf(record)), record.category});
         good = planTexts(plan, static_cast<int>(i), scratch, report, counts, notes) && good;
         if (enigma2::isRadioRecord(record))
             ++radioSoFar;

@@ -27,9 +27,16 @@ struct ChangedTexts {
     std::uint32_t name, nameLength, name5, name5Length, provider, providerLength;
 };
 
+// What the bouquets take from a channel's record, kept apart so that writing them reads no record.
+struct ChannelKind {
+    std::uint8_t serviceType;  // as written: TV, radio or data
+    std::uint8_t category;
+};
+
 struct SettingsPlan {
     std::span<const ChannelRecord> records;
-    std::vector<std::uint64_t> keys;     // each channel's namespace << 32 | TSID << 16 | SID
+    std::vector<std::uint64_t> keys;  // each channel's namespace << 32 | TSID << 16 | SID
+    std::vector<ChannelKind> kinds;
     std::unique_ptr<Sharing[]> sharing;  // by position, each written once
     std::vector<ChangedTexts> changed;   // in list order
     std::string texts;
