@@ -239,8 +239,8 @@ bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile>
             {file.name, file.bytes, (fs::path(folder) / fs::path(file.name)).string(),
              (fs::path(folder) / fs::path("~vs" + process + "_" + std::string(file.name) + ".tmp")).string()});
     }
-    // Every file written, then each flushed and read back, then each put in place: a file that fails
-    // leaves every file of the folder as it was.
+    // Every file written, then each flushed and read back, then each put in place: a file that cannot
+    // be written, flushed or read back leaves every file of the folder as it was.
     for (PendingFile& file : pending) {
         if (!writeTemporary(file, why)) {
             why.insert(0, std::string(file.name) + ": ");
