@@ -55,16 +55,16 @@ struct ChannelTexts {
 };
 ChannelTexts channelTexts(const SettingsPlan& plan, int position);
 
-// lamedb (version 4) or lamedb5 (version 5), appended to out: transponders, then services, each
+// lamedb (version 4) or lamedb5 (version 5), appended to file: transponders, then services, each
 // once, in the order of the channels that first use them.
-void writeLamedb(const SettingsPlan& plan, int version, std::string& out);
+void writeLamedb(const SettingsPlan& plan, int version, std::string& file);
 
-// bouquets.tv or bouquets.radio, naming one user bouquet, appended to out.
-void writeBouquetList(bool radio, std::string& out);
+// bouquets.tv or bouquets.radio, naming one user bouquet, appended to file.
+void writeBouquetList(bool radio, std::string& file);
 
-// A user bouquet, appended to out: the radio channels in one, every other channel in the other, in
+// A user bouquet, appended to file: the radio channels in one, every other channel in the other, in
 // list order, with a marker before each run of one category.
-void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& out);
+void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& file);
 
 inline constexpr std::string_view TvBouquet = "userbouquet.kvx.tv";
 inline constexpr std::string_view RadioBouquet = "userbouquet.kvx.radio";
