@@ -120,6 +120,7 @@ inline void put(TextOut& out, std::string_view text) {
         out.file->append(text);
         return;
     }
+    if (text.empty()) return;  // an empty view may hold no address, which memcpy must not be given
     std::memcpy(room(out, text.size()), text.data(), text.size());
     out.used += text.size();
 }
