@@ -65,7 +65,7 @@ void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& file) {
             appendMarker(out, ++markers, kind.category, *plan.context);
             lastCategory = kind.category;
         }
-        appendServiceReference(out, plan, plan.sharing[i].entry);
+        appendServiceReference(out, plan, plan.entries[i]);
     }
     finish(out);
 }

@@ -127,7 +127,7 @@ void planTransponders(SettingsPlan& plan, const std::vector<int>& order, FormatR
         std::sort(group.begin(), group.end());
         const int owner = group.front();
         for (const int position : group) {
-            plan.sharing[position].transponder = owner;
+            plan.kinds[position].ownsTransponder = position == owner;
             if (sameTuning(plan.records[position], plan.records[owner])) continue;
             ++summary.sharedTransponders;
             if (enigma2::sayInFull(notes.transponders))
@@ -146,8 +146,8 @@ void planEntries(SettingsPlan& plan, const std::vector<int>& order, FormatReport
     for (std::size_t i = 0; i < order.size(); ++i) {
         const int position = order[i];
         const bool first = i == 0 || plan.keys[order[i - 1]] != plan.keys[position];
-        const int owner = first ? position : plan.sharing[order[i - 1]].entry;
-        plan.sharing[position].entry = owner;
+        const int owner = first ? position : plan.entries[order[i - 1]];
+        plan.entries[position] = owner;
         if (!first) {
             ++summary.sharedEntries;
             if (enigma2::sayInFull(notes.entries))
@@ -206,7 +206,7 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
             plan.tenthsEast, frequencyKhz(record), enigma2::polarisationOf(record), plan.networkId, record.tid.get());
         plan.keys.push_back(std::uint64_t{dvbNamespace} << 32 | std::uint64_t{record.tid.get()} << 16 |
                             record.sid.get());
-        plan.kinds.push_back({static_cast<std::uint8_t>(enigma2::serviceTypeOf(record)), record.category});
+        plan.kinds.push_back({static_cast<std::uint8_t>(enigma2::serviceTypeOf(record)), record.category, false});
         good = planTexts(plan, static_cast<int>(i), scratch, report, counts, notes) && good;
         if (enigma2::isRadioRecord(record))
             ++radioSoFar;
@@ -215,7 +215,7 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
     }
     enigma2::sayHowManyMore(notes.texts, "channels whose name or provider is written changed", report.notes);
     if (!good) return false;
-    plan.sharing = std::make_unique_for_overwrite<enigma2::Sharing[]>(records.size());
+    plan.entries = std::make_unique_for_overwrite<int[]>(records.size());
     const std::vector<int> order = keyOrder(plan);
     planTransponders(plan, order, report, counts, notes);
     planEntries(plan, order, report, counts, notes);

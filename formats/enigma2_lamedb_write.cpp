@@ -78,7 +78,7 @@ void writeVersion4(const SettingsPlan& plan, TextOut& out) {
     put(out, "eDVB services /4/\ntransponders\n");
     const int count = static_cast<int>(plan.records.size());
     for (int i = 0; i < count; ++i) {
-        if (plan.sharing[i].transponder != i) continue;
+        if (!plan.kinds[i].ownsTransponder) continue;
         appendChannelKey(out, plan, i);
         put(out, "\n\ts ");
         appendSatellite(out, plan, i);
@@ -86,7 +86,7 @@ void writeVersion4(const SettingsPlan& plan, TextOut& out) {
     }
     put(out, "end\nservices\n");
     for (int i = 0; i < count; ++i) {
-        if (plan.sharing[i].entry != i) continue;
+        if (plan.entries[i] != i) continue;
         const ChannelTexts texts = channelTexts(plan, i);
         appendServiceKey(out, plan, i);
         put(out, '\n');
@@ -109,7 +109,7 @@ void writeVersion5(const SettingsPlan& plan, TextOut& out) {
     int transponders = 0;
     int services = 0;
     for (int i = 0; i < count; ++i) {
-        if (plan.sharing[i].transponder != i) continue;
+        if (!plan.kinds[i].ownsTransponder) continue;
         put(out, "t:");
         appendChannelKey(out, plan, i);
         put(out, ",s:");
@@ -118,7 +118,7 @@ void writeVersion5(const SettingsPlan& plan, TextOut& out) {
         ++transponders;
     }
     for (int i = 0; i < count; ++i) {
-        if (plan.sharing[i].entry != i) continue;
+        if (plan.entries[i] != i) continue;
         const ChannelTexts texts = channelTexts(plan, i);
         put(out, "s:");
         appendServiceKey(out, plan, i);

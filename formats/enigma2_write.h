@@ -14,12 +14,6 @@
 
 namespace enigma2 {
 
-// The channels that share one lamedb entry, and one transponder line.
-struct Sharing {
-    int entry;        // position of the channel whose lamedb entry this one is: itself when first
-    int transponder;  // position of the channel whose transponder line this one's entry points to
-};
-
 // The texts of a channel whose name or provider is written otherwise than the record holds it
 // (converted from a code page, or a character replaced): where they start in SettingsPlan::texts.
 struct ChangedTexts {
@@ -27,18 +21,22 @@ struct ChangedTexts {
     std::uint32_t name, nameLength, name5, name5Length, provider, providerLength;
 };
 
-// What the bouquets take from a channel's record, kept apart so that writing them reads no record.
+// What the bouquets take from a channel's record, kept apart so that writing them reads no record,
+// and whether the channel's is the transponder line of its transponder.
 struct ChannelKind {
     std::uint8_t serviceType;  // as written: TV, radio or data
     std::uint8_t category;
+    bool ownsTransponder;  // the first channel in the list with its namespace and TSID
 };
 
 struct SettingsPlan {
     std::span<const ChannelRecord> records;
     std::vector<std::uint64_t> keys;  // each channel's namespace << 32 | TSID << 16 | SID
     std::vector<ChannelKind> kinds;
-    std::unique_ptr<Sharing[]> sharing;  // by position, each written once
-    std::vector<ChangedTexts> changed;   // in list order
+    // By position, each written once: the position of the channel whose lamedb entry this one is,
+    // itself when first.
+    std::unique_ptr<int[]> entries;
+    std::vector<ChangedTexts> changed;  // in list order
     std::string texts;
     int tenthsEast = 0;
     std::uint16_t networkId = 0;
