@@ -8,76 +8,66 @@ namespace enigma2 {
 
 namespace {
 
-constexpr std::string_view TvBouquet = "userbouquet.kvx.tv";
-constexpr std::string_view RadioBouquet = "userbouquet.kvx.radio";
-
-std::string bouquetList(std::string_view name, int kind, std::string_view bouquet) {
-    std::string out = "#NAME ";
-    out += name;
-    out += "\n#SERVICE 1:7:";
-    appendDecimal(out, kind);
-    out += ":0:0:0:0:0:0:0:FROM BOUQUET \"";
-    out += bouquet;
-    out += "\" ORDER BY bouquet\n";
-    return out;
-}
-
 // "1:0:TYPE:SID:TSID:ONID:NAMESPACE:0:0:0:", the reference's numbers in uppercase hex as Enigma2
 // writes them.
-void appendServiceReference(std::string& out, const SettingsPlan& plan, int position) {
-    const ChannelRecord& record = plan.records[position];
-    out += "#SERVICE 1:0:";
-    appendHex(out, static_cast<std::uint32_t>(serviceTypeOf(record)), 1, true);
-    out += ':';
-    appendHex(out, record.sid.get(), 1, true);
-    out += ':';
-    appendHex(out, record.tid.get(), 1, true);
-    out += ':';
-    appendHex(out, plan.networkId, 1, true);
-    out += ':';
-    appendHex(out, plan.channels[position].dvbNamespace, 1, true);
-    out += ":0:0:0:\n";
+void appendServiceReference(TextOut& out, const SettingsPlan& plan, int position) {
+    const std::uint64_t key = plan.keys[position];
+    put(out, "#SERVICE 1:0:");
+    putHex(out, plan.kinds[position].serviceType, 1, true);
+    put(out, ':');
+    putHex(out, static_cast<std::uint32_t>(key & 0xFFFFu), 1, true);  // the SID
+    put(out, ':');
+    putHex(out, static_cast<std::uint32_t>((key >> 16) & 0xFFFFu), 1, true);  // the TSID
+    put(out, ':');
+    putHex(out, plan.networkId, 1, true);
+    put(out, ':');
+    putHex(out, namespaceOf(plan, position), 1, true);
+    put(out, ":0:0:0:\n");
 }
 
 // A marker line and its description. The description line keeps its space when the name is empty:
 // Enigma2 reads the name from after "#DESCRIPTION ".
-void appendMarker(std::string& out, int number, std::uint8_t category, const FieldContext& context) {
-    out += "#SERVICE 1:64:";
-    appendHex(out, static_cast<std::uint32_t>(number), 1, true);
-    out += ":0:0:0:0:0:0:0:\n#DESCRIPTION ";
+void appendMarker(TextOut& out, int number, std::uint8_t category, const FieldContext& context) {
+    put(out, "#SERVICE 1:64:");
+    putHex(out, static_cast<std::uint32_t>(number), 1, true);
+    put(out, ":0:0:0:0:0:0:0:\n#DESCRIPTION ");
     if (category != 255) {
         std::string name = categoryGroupName(category, context);
         replaceLineBreaks(name);
-        out += name;
+        put(out, name);
     }
-    out += '\n';
-}
-
-std::string userBouquet(const SettingsPlan& plan, bool radio) {
-    std::string out = radio ? "#NAME Channels (Radio)\n" : "#NAME Channels (TV)\n";
-    out.reserve(64 + plan.channels.size() * 96);  // a reference, and often a marker
-    int markers = 0;
-    int lastCategory = -1;  // no run yet: the first channel gets its marker too
-    const int count = static_cast<int>(plan.channels.size());
-    for (int i = 0; i < count; ++i) {
-        const ChannelRecord& record = plan.records[i];
-        if (isRadioRecord(record) != radio) continue;
-        if (record.category != lastCategory) {
-            appendMarker(out, ++markers, record.category, *plan.context);
-            lastCategory = record.category;
-        }
-        appendServiceReference(out, plan, plan.channels[i].entry);
-    }
-    return out;
+    put(out, '\n');
 }
 
 }  // namespace
 
-void writeBouquets(const SettingsPlan& plan, std::vector<NamedFile>& files) {
-    files.push_back({"bouquets.tv", bouquetList("Bouquets (TV)", 1, TvBouquet)});
-    files.push_back({"bouquets.radio", bouquetList("Bouquets (Radio)", 2, RadioBouquet)});
-    files.push_back({std::string(TvBouquet), userBouquet(plan, false)});
-    files.push_back({std::string(RadioBouquet), userBouquet(plan, true)});
+void writeBouquetList(bool radio, std::string& file) {
+    TextOut out;
+    out.file = &file;
+    put(out, radio ? "#NAME Bouquets (Radio)\n#SERVICE 1:7:2" : "#NAME Bouquets (TV)\n#SERVICE 1:7:1");
+    put(out, ":0:0:0:0:0:0:0:FROM BOUQUET \"");
+    put(out, radio ? RadioBouquet : TvBouquet);
+    put(out, "\" ORDER BY bouquet\n");
+    finish(out);
+}
+
+void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& file) {
+    TextOut out;
+    out.file = &file;
+    put(out, radio ? "#NAME Channels (Radio)\n" : "#NAME Channels (TV)\n");
+    int markers = 0;
+    int lastCategory = -1;  // no run yet: the first channel gets its marker too
+    const int count = static_cast<int>(plan.records.size());
+    for (int i = 0; i < count; ++i) {
+        const ChannelKind kind = plan.kinds[i];
+        if ((kind.serviceType == ServiceRadio) != radio) continue;
+        if (kind.category != lastCategory) {
+            appendMarker(out, ++markers, kind.category, *plan.context);
+            lastCategory = kind.category;
+        }
+        appendServiceReference(out, plan, plan.entries[i]);
+    }
+    finish(out);
 }
 
 }  // namespace enigma2

@@ -3,6 +3,7 @@
 // version 4, and lamedb5, version 5) and the bouquets that hold the order (bouquets.tv,
 // bouquets.radio and the user bouquets they name).
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,10 +20,27 @@ struct Enigma2ExportSummary {
     int changedTexts = 0;        // names and providers lamedb holds with a character replaced
 };
 
+// One file of a settings folder export wrote: its name and its bytes, views into what export wrote.
+struct SettingsFile {
+    std::string_view name;
+    std::string_view bytes;
+};
+
 // The files of a settings folder, by name: lamedb, lamedb5, bouquets.tv, bouquets.radio and the user
 // bouquets userbouquet.kvx.tv and userbouquet.kvx.radio. Names and providers that had to change are
 // noted with the channel's position; so are channels that share one database entry. False, with
 // problems, when a text cannot be written (not UTF-8 without a code page).
+//
+// The files are written one after another into bytes (cleared first; reserve enigma2ExportSize for
+// it), files viewing each in turn.
+bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& options, std::string& bytes,
+                   std::vector<SettingsFile>& files, FormatReport& report, Enigma2ExportSummary* summary = nullptr);
+
+// Room for the bytes of a list's settings folder; more when names and providers are converted from a
+// code page.
+std::size_t enigma2ExportSize(std::span<const ChannelRecord> records);
+
+// The same files, each in its own string, for callers that keep them apart.
 bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& options, std::vector<NamedFile>& files,
                    FormatReport& report, Enigma2ExportSummary* summary = nullptr);
 

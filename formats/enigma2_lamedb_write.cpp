@@ -1,6 +1,7 @@
 // lamedb and lamedb5 as Enigma2 writes them: LF line ends, lowercase hex keys, decimal tuning.
 #include "formats/enigma2_values.h"
 #include "formats/enigma2_write.h"
+#include "kvx/channel_match.h"
 
 namespace enigma2 {
 
@@ -11,142 +12,140 @@ namespace {
 constexpr std::string_view UnknownFec = "0";
 constexpr std::string_view UnknownInversionAndFlags = "2:0";
 
-void appendChannelKey(std::string& out, const SettingsPlan& plan, int position) {
+void appendChannelKey(TextOut& out, const SettingsPlan& plan, int position) {
     const ChannelRecord& record = plan.records[position];
-    appendHex(out, plan.channels[position].dvbNamespace, 8, false);
-    out += ':';
-    appendHex(out, record.tid.get(), 4, false);
-    out += ':';
-    appendHex(out, plan.networkId, 4, false);
+    putHex(out, namespaceOf(plan, position), 8, false);
+    put(out, ':');
+    putHex(out, record.tid.get(), 4, false);
+    put(out, ':');
+    putHex(out, plan.networkId, 4, false);
 }
 
-void appendSatellite(std::string& out, const SettingsPlan& plan, int position) {
-    const PlannedChannel& channel = plan.channels[position];
-    appendDecimal(out, channel.frequencyKhz);
-    out += ':';
-    appendDecimal(out, channel.symbolRate);
-    out += ':';
-    appendDecimal(out, channel.polarisation);
-    out += ':';
-    out += UnknownFec;
-    out += ':';
-    appendDecimal(out, plan.tenthsEast);
-    out += ':';
-    out += UnknownInversionAndFlags;
+void appendSatellite(TextOut& out, const SettingsPlan& plan, int position) {
+    const ChannelRecord& record = plan.records[position];
+    putDecimal(out, frequencyKhz(record));
+    put(out, ':');
+    putDecimal(out, symbolRateOf(record));
+    put(out, ':');
+    putDecimal(out, polarisationOf(record));
+    put(out, ':');
+    put(out, UnknownFec);
+    put(out, ':');
+    putDecimal(out, plan.tenthsEast);
+    put(out, ':');
+    put(out, UnknownInversionAndFlags);
 }
 
-void appendServiceKey(std::string& out, const SettingsPlan& plan, int position) {
+void appendServiceKey(TextOut& out, const SettingsPlan& plan, int position) {
     const ChannelRecord& record = plan.records[position];
-    appendHex(out, record.sid.get(), 4, false);
-    out += ':';
+    putHex(out, record.sid.get(), 4, false);
+    put(out, ':');
     appendChannelKey(out, plan, position);
-    out += ':';
-    appendDecimal(out, serviceTypeOf(record));
-    out += ":0:0";  // service number and source ID, which Enigma2 writes as 0
+    put(out, ':');
+    putDecimal(out, serviceTypeOf(record));
+    put(out, ":0:0");  // service number and source ID, which Enigma2 writes as 0
 }
 
 // p:, then c: for each cached PID and the video type. Version 4 pads the values to four digits and
 // always writes the provider, first on its line; version 5 writes neither padding nor an empty
 // provider, every entry after a comma that follows the name.
-void appendServiceData(std::string& out, const SettingsPlan& plan, int position, int version) {
-    const ChannelRecord& record = plan.records[position];
-    const PlannedChannel& channel = plan.channels[position];
-    const std::string_view provider = planText(plan, channel.provider, channel.providerLength);
+void appendServiceData(TextOut& out, const ChannelRecord& record, std::string_view provider, int version) {
     if (version == 4) {
-        out += "p:";
-        out += provider;
+        put(out, "p:");
+        put(out, provider);
     } else if (!provider.empty()) {
-        out += ",p:";
-        out += provider;
+        put(out, ",p:");
+        put(out, provider);
     }
     int videoType = videoTypeOf(record);
     const int digits = version == 4 ? 4 : 1;
     for (const CachedPid& cached : CachedPids) {
         if (cached.id > CacheVideoType && videoType >= 0) {  // in the order of the numbers
-            out += ",c:05";
-            appendHex(out, static_cast<std::uint32_t>(videoType), digits, false);
+            put(out, ",c:05");
+            putHex(out, static_cast<std::uint32_t>(videoType), digits, false);
             videoType = -1;
         }
         const std::uint16_t pid = (record.*cached.field).get();
         if (pid == 0) continue;
-        out += ",c:";
-        if (cached.id < 10) out += '0';
-        appendDecimal(out, cached.id);
-        appendHex(out, pid, digits, false);
+        put(out, ",c:");
+        if (cached.id < 10) put(out, '0');
+        putDecimal(out, cached.id);
+        putHex(out, pid, digits, false);
     }
 }
 
-void writeVersion4(const SettingsPlan& plan, std::string& out) {
-    out += "eDVB services /4/\ntransponders\n";
-    const int count = static_cast<int>(plan.channels.size());
+void writeVersion4(const SettingsPlan& plan, TextOut& out) {
+    put(out, "eDVB services /4/\ntransponders\n");
+    const int count = static_cast<int>(plan.records.size());
     for (int i = 0; i < count; ++i) {
-        if (plan.channels[i].transponder != i) continue;
+        if (!plan.kinds[i].ownsTransponder) continue;
         appendChannelKey(out, plan, i);
-        out += "\n\ts ";
+        put(out, "\n\ts ");
         appendSatellite(out, plan, i);
-        out += "\n/\n";
+        put(out, "\n/\n");
     }
-    out += "end\nservices\n";
+    put(out, "end\nservices\n");
     for (int i = 0; i < count; ++i) {
-        const PlannedChannel& channel = plan.channels[i];
-        if (channel.entry != i) continue;
+        if (plan.entries[i] != i) continue;
+        const ChannelTexts texts = channelTexts(plan, i);
         appendServiceKey(out, plan, i);
-        out += '\n';
-        out += planText(plan, channel.name, channel.nameLength);
-        out += '\n';
-        appendServiceData(out, plan, i, 4);
-        out += '\n';
+        put(out, '\n');
+        put(out, texts.name);
+        put(out, '\n');
+        appendServiceData(out, plan.records[i], texts.provider, 4);
+        put(out, '\n');
     }
-    out += "end\nHave a lot of bugs!\n";
+    put(out, "end\nHave a lot of bugs!\n");
 }
 
-void writeVersion5(const SettingsPlan& plan, std::string& out) {
-    out += "eDVB services /5/\n";
-    out += "# Transponders: t:dvb_namespace:transport_stream_id:original_network_id,FEPARMS\n";
-    out += "#     DVBS  FEPARMS:   s:frequency:symbol_rate:polarisation:fec:orbital_position:inversion:flags\n";
-    out +=
+void writeVersion5(const SettingsPlan& plan, TextOut& out) {
+    put(out, "eDVB services /5/\n");
+    put(out, "# Transponders: t:dvb_namespace:transport_stream_id:original_network_id,FEPARMS\n");
+    put(out, "#     DVBS  FEPARMS:   s:frequency:symbol_rate:polarisation:fec:orbital_position:inversion:flags\n");
+    put(out,
         "# Services    : s:service_id:dvb_namespace:transport_stream_id:original_network_id:service_type:"
-        "service_number:source_id,\"service_name\"[,p:provider_name][,c:cached_pid]*\n";
-    const int count = static_cast<int>(plan.channels.size());
+        "service_number:source_id,\"service_name\"[,p:provider_name][,c:cached_pid]*\n");
+    const int count = static_cast<int>(plan.records.size());
     int transponders = 0;
     int services = 0;
     for (int i = 0; i < count; ++i) {
-        if (plan.channels[i].transponder != i) continue;
-        out += "t:";
+        if (!plan.kinds[i].ownsTransponder) continue;
+        put(out, "t:");
         appendChannelKey(out, plan, i);
-        out += ",s:";
+        put(out, ",s:");
         appendSatellite(out, plan, i);
-        out += '\n';
+        put(out, '\n');
         ++transponders;
     }
     for (int i = 0; i < count; ++i) {
-        const PlannedChannel& channel = plan.channels[i];
-        if (channel.entry != i) continue;
-        out += "s:";
+        if (plan.entries[i] != i) continue;
+        const ChannelTexts texts = channelTexts(plan, i);
+        put(out, "s:");
         appendServiceKey(out, plan, i);
-        out += ",\"";
-        out += planText(plan, channel.name5, channel.name5Length);
-        out += '"';
-        appendServiceData(out, plan, i, 5);
-        out += '\n';
+        put(out, ",\"");
+        put(out, texts.name5);
+        put(out, '"');
+        appendServiceData(out, plan.records[i], texts.provider, 5);
+        put(out, '\n');
         ++services;
     }
-    out += "# done. ";
-    appendDecimal(out, transponders);
-    out += " channels and ";
-    appendDecimal(out, services);
-    out += " services\n";
+    put(out, "# done. ");
+    putDecimal(out, transponders);
+    put(out, " channels and ");
+    putDecimal(out, services);
+    put(out, " services\n");
 }
 
 }  // namespace
 
-void writeLamedb(const SettingsPlan& plan, int version, std::string& out) {
-    out.clear();
-    out.reserve(256 + plan.channels.size() * (version == 4 ? 170 : 150));
+void writeLamedb(const SettingsPlan& plan, int version, std::string& file) {
+    TextOut out;
+    out.file = &file;
     if (version == 4)
         writeVersion4(plan, out);
     else
         writeVersion5(plan, out);
+    finish(out);
 }
 
 }  // namespace enigma2

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace enigma2 {
 
@@ -113,24 +114,11 @@ void sayHowManyMore(const RepeatedNote& note, std::string_view what, std::vector
     if (note.more > 0) notes.push_back("... and " + std::to_string(note.more) + " more " + std::string(what));
 }
 
-void appendDecimal(std::string& out, std::int64_t value) {
-    char digits[24];
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, error == std::errc() ? end : digits);
-}
-
-void appendHex(std::string& out, std::uint32_t value, int minimumDigits, bool upper) {
-    const char* const letters = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    // Filled from the end, padded with zeros to the minimum, then appended at once.
-    char digits[8];
-    int start = 8;
-    do {
-        digits[--start] = letters[value & 0xFu];
-        value >>= 4;
-    } while (value != 0 && start > 0);
-    const int padded = 8 - std::min(minimumDigits, 8);
-    while (start > padded) digits[--start] = '0';
-    out.append(digits + start, static_cast<std::size_t>(8 - start));
+void putDecimal(TextOut& out, std::int64_t value) {
+    constexpr std::size_t Longest = 20;  // "-9223372036854775808"
+    char* const at = room(out, Longest);
+    const auto [end, error] = std::to_chars(at, at + Longest, value);
+    if (error == std::errc()) out.used += static_cast<std::size_t>(end - at);
 }
 
 }  // namespace enigma2

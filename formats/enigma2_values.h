@@ -3,7 +3,9 @@
 // can tell whether a value is the one export writes for a record: Enigma2's service types,
 // polarisations, cached PIDs and video types, its namespace rule, and the texts its lines can hold.
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +50,11 @@ bool isRadioRecord(const ChannelRecord& record);
 // 1 for a vertical record, 0 for any other.
 int polarisationOf(const ChannelRecord& record);
 
+// The symbol rate in symbols per second: records hold thousands.
+inline std::int64_t symbolRateOf(const ChannelRecord& record) {
+    return static_cast<std::int64_t>(record.symbolRate.get()) * 1000;
+}
+
 // The video type (c:05) export writes: that of the stream entry of the video PID, -1 when it has none
 // or it is MPEG-2 (Enigma2 caches no type for MPEG-2).
 int videoTypeOf(const ChannelRecord& record);
@@ -83,8 +90,55 @@ bool sayInFull(RepeatedNote& note);
 // "... and N more channels that ..." when some were counted.
 void sayHowManyMore(const RepeatedNote& note, std::string_view what, std::vector<std::string>& notes);
 
-// Numbers appended without allocating beyond out's growth.
-void appendDecimal(std::string& out, std::int64_t value);
-void appendHex(std::string& out, std::uint32_t value, int minimumDigits, bool upper);
+// A settings file written through a small buffer that goes to the file's end when full and at
+// finish: its lines are many small pieces, and each append to a string is a call of its own.
+struct TextOut {
+    std::string* file = nullptr;
+    std::size_t used = 0;
+    char buffer[4096];
+};
+
+inline void finish(TextOut& out) {
+    out.file->append(out.buffer, out.used);
+    out.used = 0;
+}
+
+// Room for at least size more bytes in the buffer, at most its whole size.
+inline char* room(TextOut& out, std::size_t size) {
+    if (out.used + size > sizeof out.buffer) finish(out);
+    return out.buffer + out.used;
+}
+
+inline void put(TextOut& out, char c) {
+    *room(out, 1) = c;
+    ++out.used;
+}
+
+inline void put(TextOut& out, std::string_view text) {
+    if (text.size() > sizeof out.buffer) {  // only a category name from a file can be so long
+        finish(out);
+        out.file->append(text);
+        return;
+    }
+    if (text.empty()) return;  // an empty view may hold no address, which memcpy must not be given
+    std::memcpy(room(out, text.size()), text.data(), text.size());
+    out.used += text.size();
+}
+
+void putDecimal(TextOut& out, std::int64_t value);
+
+// At least minimumDigits (at most 8), zeros in front.
+inline void putHex(TextOut& out, std::uint32_t value, int minimumDigits, bool upper) {
+    const char* const letters = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    int digits = 1;
+    while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+    digits = std::max(digits, std::min(minimumDigits, 8));
+    char* const at = room(out, 8);
+    for (int i = digits - 1; i >= 0; --i) {
+        at[i] = letters[value & 0xFu];
+        value >>= 4;
+    }
+    out.used += static_cast<std::size_t>(digits);
+}
 
 }  // namespace enigma2

@@ -1,8 +1,10 @@
 #pragma once
-// The settings folder's files written from a plan export has made: each channel's Enigma2 values,
-// its texts as the lines hold them, and which channel's lamedb entry and transponder it uses.
+// The settings folder's files written from a plan export has made: each channel's key, its texts
+// where the lines cannot hold the record's own bytes, and which channel's lamedb entry and
+// transponder it uses. The rest is read from the records as each file is written.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,37 +14,57 @@
 
 namespace enigma2 {
 
-struct PlannedChannel {
-    std::uint32_t dvbNamespace;
-    std::int64_t frequencyKhz;
-    std::int64_t symbolRate;  // symbols per second
-    int polarisation;
-    int entry;        // position of the channel whose lamedb entry this one is: itself when first
-    int transponder;  // position of the channel whose transponder line this one's entry points to
-    // Into SettingsPlan::texts: the name for version 4, for version 5, and the provider.
+// The texts of a channel whose name or provider is written otherwise than the record holds it
+// (converted from a code page, or a character replaced): where they start in SettingsPlan::texts.
+struct ChangedTexts {
+    int position;
     std::uint32_t name, nameLength, name5, name5Length, provider, providerLength;
+};
+
+// What the bouquets take from a channel's record, kept apart so that writing them reads no record,
+// and whether the channel's is the transponder line of its transponder.
+struct ChannelKind {
+    std::uint8_t serviceType;  // as written: TV, radio or data
+    std::uint8_t category;
+    bool ownsTransponder;  // the first channel in the list with its namespace and TSID
 };
 
 struct SettingsPlan {
     std::span<const ChannelRecord> records;
-    std::vector<PlannedChannel> channels;
+    std::vector<std::uint64_t> keys;  // each channel's namespace << 32 | TSID << 16 | SID
+    std::vector<ChannelKind> kinds;
+    // By position, each written once: the position of the channel whose lamedb entry this one is,
+    // itself when first.
+    std::unique_ptr<int[]> entries;
+    std::vector<ChangedTexts> changed;  // in list order
     std::string texts;
     int tenthsEast = 0;
     std::uint16_t networkId = 0;
     const FieldContext* context = nullptr;
 };
 
-inline std::string_view planText(const SettingsPlan& plan, std::uint32_t at, std::uint32_t length) {
-    return std::string_view(plan.texts).substr(at, length);
+inline std::uint32_t namespaceOf(const SettingsPlan& plan, int position) {
+    return static_cast<std::uint32_t>(plan.keys[position] >> 32);
 }
 
-// lamedb (version 4) or lamedb5 (version 5): transponders, then services, each once, in the order of
-// the channels that first use them.
-void writeLamedb(const SettingsPlan& plan, int version, std::string& out);
+// A channel's name for version 4, for version 5, and its provider, as the lines hold them.
+struct ChannelTexts {
+    std::string_view name, name5, provider;
+};
+ChannelTexts channelTexts(const SettingsPlan& plan, int position);
 
-// bouquets.tv and bouquets.radio, each naming one user bouquet, and the two user bouquets: the
-// radio channels in one, every other channel in the other, in list order, with a marker before each
-// run of one category.
-void writeBouquets(const SettingsPlan& plan, std::vector<NamedFile>& files);
+// lamedb (version 4) or lamedb5 (version 5), appended to file: transponders, then services, each
+// once, in the order of the channels that first use them.
+void writeLamedb(const SettingsPlan& plan, int version, std::string& file);
+
+// bouquets.tv or bouquets.radio, naming one user bouquet, appended to file.
+void writeBouquetList(bool radio, std::string& file);
+
+// A user bouquet, appended to file: the radio channels in one, every other channel in the other, in
+// list order, with a marker before each run of one category.
+void writeUserBouquet(const SettingsPlan& plan, bool radio, std::string& file);
+
+inline constexpr std::string_view TvBouquet = "userbouquet.kvx.tv";
+inline constexpr std::string_view RadioBouquet = "userbouquet.kvx.radio";
 
 }  // namespace enigma2

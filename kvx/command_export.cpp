@@ -61,10 +61,13 @@ int runExport() {
     if (format == ListFormat::Csv) return deliverCsv(list.records, options.context);
     FormatReport report;
     std::string text;
-    if (format == ListFormat::Vdr) reserveOutput(text, vdrExportSize(list.records));
-    std::vector<NamedFile> files;
+    if (format == ListFormat::Vdr)
+        reserveOutput(text, vdrExportSize(list.records));
+    else
+        reserveOutput(text, enigma2ExportSize(list.records));  // the folder's files, one after another
+    std::vector<SettingsFile> files;
     const bool exported = format == ListFormat::Vdr ? exportVdr(list.records, options, text, report)
-                                                    : exportEnigma2(list.records, options, files, report);
+                                                    : exportEnigma2(list.records, options, text, files, report);
     sayReport(File, report);
     if (!exported) {
         complain(File, std::to_string(report.problems.size()) + " problems; nothing was written");

@@ -2,10 +2,12 @@
 // Lists in every format kvx reads and writes, from and to files: a kvx list, CSV in export's form, a
 // channels.conf, or a settings folder. The formats themselves are in formats/; this is their I/O.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "formats/enigma2_format.h"
 #include "formats/list_format.h"
 
 enum class ListFormat { Detect, Kvx, Csv, Vdr, Enigma2 };
@@ -24,7 +26,7 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
                 std::vector<ChannelRecord>& records, FormatReport& report, std::string& why);
 
 // Writes every file of a settings folder through the safe save, creating the folder if needed.
-bool saveSettingsFolder(const std::string& folder, const std::vector<NamedFile>& files, std::string& why);
+bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile> files, std::string& why);
 
 // Adds names at the end of the categories file through the safe save, in the file's code page and
 // with its line ends.

@@ -98,6 +98,24 @@ kvx(2 import ${prefix}${WORK}/settings -o ${prefix}${WORK}/never.kvx)
 if(EXISTS ${WORK}/never.kvx)
   message(FATAL_ERROR "a refused import wrote a list")
 endif()
+# Export over the folder replaces the damaged lamedb; a file that cannot be put in place (a folder
+# holds its name) fails the export before any file of the folder is replaced. Neither leaves a
+# temporary file behind.
+kvx(0 export ${prefix}${WORK}/radio-last.kvx --format enigma2 --source S19.2E --nid 1 --categories ${prefix}${CATEGORIES}
+    -o ${prefix}${WORK}/settings)
+file(READ ${WORK}/settings/lamedb lamedb)
+if(NOT lamedb MATCHES "^eDVB services /4/\ntransponders\n")
+  message(FATAL_ERROR "export over a settings folder did not replace its lamedb")
+endif()
+file(MAKE_DIRECTORY ${WORK}/blocked/lamedb/inside)
+kvx(2 export ${prefix}${WORK}/radio-last.kvx --format enigma2 --source S19.2E -o ${prefix}${WORK}/blocked)
+if(EXISTS ${WORK}/blocked/lamedb5 OR NOT IS_DIRECTORY ${WORK}/blocked/lamedb)
+  message(FATAL_ERROR "a failed settings export put files in place")
+endif()
+file(GLOB leftovers ${WORK}/settings/~* ${WORK}/blocked/~*)
+if(leftovers)
+  message(FATAL_ERROR "settings export left temporary files: ${leftovers}")
+endif()
 
 kvx(0 sort ${prefix}${WORK}/back.kvx --by name --reverse)
 kvx(1 diff ${prefix}${SAMPLE} ${prefix}${WORK}/back.kvx)
