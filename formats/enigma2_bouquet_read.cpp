@@ -15,7 +15,7 @@ constexpr int FlagMarker = 64;
 constexpr int FlagGroup = 128;  // alternatives: one channel from several services
 
 struct BouquetReader {
-    std::span<const Enigma2File> files;
+    std::span<const SettingsFile> files;
     const Database& database;
     Bouquets& bouquets;
     FormatReport& report;
@@ -62,7 +62,7 @@ int fileNamed(const BouquetReader& reader, std::string_view name) {
 void readBouquet(BouquetReader& reader, int position);
 
 // "... FROM BOUQUET "name" ORDER BY bouquet": the user bouquet named, read in its place.
-void readNamedBouquet(BouquetReader& reader, std::string_view path, const Enigma2File& from, int line) {
+void readNamedBouquet(BouquetReader& reader, std::string_view path, const SettingsFile& from, int line) {
     constexpr std::string_view From = "FROM BOUQUET \"";
     const std::size_t start = path.find(From);
     const std::size_t end = start == std::string_view::npos ? start : path.find('"', start + From.size());
@@ -83,7 +83,7 @@ void readNamedBouquet(BouquetReader& reader, std::string_view path, const Enigma
 
 // "TYPE:FLAGS:D0:...:D7:PATH[:NAME]".
 void readReference(BouquetReader& reader, int position, int line, std::string_view text) {
-    const Enigma2File& file = reader.files[position];
+    const SettingsFile& file = reader.files[position];
     std::array<std::string_view, 12> fields{};
     const std::size_t count = splitFields(text, ':', fields);
     std::int64_t type = 0;
@@ -133,7 +133,7 @@ void readReference(BouquetReader& reader, int position, int line, std::string_vi
 void readBouquet(BouquetReader& reader, int position) {
     if (reader.read[position]) return;  // a bouquet named twice, or naming itself
     reader.read[position] = true;
-    const Enigma2File& file = reader.files[position];
+    const SettingsFile& file = reader.files[position];
     LineReader lines{file.bytes};
     std::string_view line;
     bool description = false;  // a #DESCRIPTION belongs to the #SERVICE line just before it
@@ -166,12 +166,12 @@ bool endsWith(std::string_view text, std::string_view end) {
 
 }  // namespace
 
-bool readBouquets(std::span<const Enigma2File> files, const Database& database, Bouquets& bouquets,
+bool readBouquets(std::span<const SettingsFile> files, const Database& database, Bouquets& bouquets,
                   FormatReport& report) {
     BouquetReader reader{files, database, bouquets, report, std::vector<bool>(files.size(), false)};
     // Room once: an entry's "#SERVICE" line is at least 20 bytes ("#SERVICE 1:64:::::::::").
     std::size_t bouquetBytes = 0;
-    for (const Enigma2File& file : files) {
+    for (const SettingsFile& file : files) {
         if (file.name != database.file) bouquetBytes += file.bytes.size();
     }
     bouquets.entries.reserve(bouquetBytes / 20 + 1);

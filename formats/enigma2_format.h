@@ -20,7 +20,8 @@ struct Enigma2ExportSummary {
     int changedTexts = 0;        // names and providers lamedb holds with a character replaced
 };
 
-// One file of a settings folder export wrote: its name and its bytes, views into what export wrote.
+// One file of a settings folder: its name and its bytes, views into what export wrote or into the
+// file import reads, held by the caller.
 struct SettingsFile {
     std::string_view name;
     std::string_view bytes;
@@ -44,17 +45,11 @@ std::size_t enigma2ExportSize(std::span<const ChannelRecord> records);
 bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& options, std::vector<NamedFile>& files,
                    FormatReport& report, Enigma2ExportSummary* summary = nullptr);
 
-// A settings file as import reads it: its name and bytes, held by the caller for the import's
-// length (kvx maps the folder's files and reads them in place).
-struct Enigma2File {
-    std::string_view name;
-    std::string_view bytes;
-};
-
 // Reads the satellite services of the folder's files (lamedb, else lamedb5; the bouquets for the
-// order) into records. False, with a problem for each bad line, its column naming the file first
+// order) into records; the files' bytes are read in place. False, with a problem for each bad line, its column naming
+// the file first
 // ("lamedb: frequency").
-bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& options,
+bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& options,
                    std::vector<ChannelRecord>& records, FormatReport& report);
 // The same over files held whole, as export writes them.
 bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,

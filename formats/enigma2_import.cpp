@@ -23,7 +23,7 @@ struct Channel {
 };
 
 struct Import {
-    std::span<const Enigma2File> files;
+    std::span<const SettingsFile> files;
     const Database& database;
     const Bouquets& bouquets;
     const FormatOptions& options;
@@ -351,8 +351,8 @@ void sayWhatIsMissing(Import& import, bool base) {
     }
 }
 
-const Enigma2File* fileNamed(std::span<const Enigma2File> files, std::string_view name) {
-    for (const Enigma2File& file : files) {
+const SettingsFile* fileNamed(std::span<const SettingsFile> files, std::string_view name) {
+    for (const SettingsFile& file : files) {
         if (file.name == name) return &file;
     }
     return nullptr;
@@ -360,15 +360,15 @@ const Enigma2File* fileNamed(std::span<const Enigma2File> files, std::string_vie
 
 }  // namespace
 
-bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& options,
+bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& options,
                    std::vector<ChannelRecord>& records, FormatReport& report) {
-    for (const Enigma2File& file : files) {
+    for (const SettingsFile& file : files) {
         if (file.bytes.size() >= UINT32_MAX) {  // the tables keep places in the files in 32 bits
             report.problems.push_back({0, std::string(file.name), "4 GB or more: not a settings file"});
             return false;
         }
     }
-    const Enigma2File* lamedb = fileNamed(files, "lamedb");
+    const SettingsFile* lamedb = fileNamed(files, "lamedb");
     if (lamedb == nullptr) lamedb = fileNamed(files, "lamedb5");
     if (lamedb == nullptr) {
         report.problems.push_back({0, "lamedb", "the settings folder holds neither lamedb nor lamedb5"});
@@ -420,7 +420,7 @@ bool importEnigma2(std::span<const Enigma2File> files, const FormatOptions& opti
 
 bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
                    FormatReport& report) {
-    std::vector<Enigma2File> views;
+    std::vector<SettingsFile> views;
     views.reserve(files.size());
     for (const NamedFile& file : files) views.push_back({file.name, file.bytes});
     return importEnigma2(views, options, records, report);

@@ -39,7 +39,7 @@ bool readDecimal(std::string_view text, std::int64_t minimum, std::int64_t maxim
 namespace {
 
 struct Reader {
-    const Enigma2File& file;
+    const SettingsFile& file;
     Database& database;
     FormatReport& report;
     LineReader lines;
@@ -385,7 +385,7 @@ void linkAndIndex(Reader& reader) {
 
 }  // namespace
 
-bool readLamedb(const Enigma2File& file, Database& database, FormatReport& report) {
+bool readLamedb(const SettingsFile& file, Database& database, FormatReport& report) {
     Reader reader{file, database, report, LineReader{file.bytes}, {}, true};
     database.file = file.name;
     database.bytes = file.bytes;

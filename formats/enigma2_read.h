@@ -68,7 +68,7 @@ struct Database {
 
 // Reads a lamedb of version 4 or 5 (the header says which, whatever the file's name). False, with a
 // problem for each bad line; the tables then hold what was read.
-bool readLamedb(const Enigma2File& file, Database& database, FormatReport& report);
+bool readLamedb(const SettingsFile& file, Database& database, FormatReport& report);
 
 std::string_view nameOf(const Database& database, const Service& service);
 std::string_view providerOf(const Database& database, const Service& service);
@@ -107,7 +107,7 @@ struct Bouquets {
 // The entries of bouquets.tv's user bouquets, then bouquets.radio's, then those of user bouquets
 // neither names (with a note). Entries for services lamedb lacks, streams and other kinds of
 // entries are left out and counted in notes. False, with problems, for a bad service reference.
-bool readBouquets(std::span<const Enigma2File> files, const Database& database, Bouquets& bouquets,
+bool readBouquets(std::span<const SettingsFile> files, const Database& database, Bouquets& bouquets,
                   FormatReport& report);
 
 // Text helpers the readers share.

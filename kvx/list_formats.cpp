@@ -1,16 +1,10 @@
 #include "kvx/list_formats.h"
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
-#ifdef __linux__
-#include <fcntl.h>
-#endif
-
 #include "channel/channel_table.h"
-#include "channel/file_replace.h"
 #include "formats/csv_import.h"
 #include "formats/enigma2_format.h"
 #include "formats/vdr_format.h"
@@ -64,13 +58,13 @@ bool looksLikeVdr(std::string_view line) {
     return colons >= 8;
 }
 
-// A settings file's name and its bytes, mapped: the import reads them in place.
-struct SettingsFile {
+// A settings file's name and its bytes as read: the import reads them in place.
+struct ReadSettingsFile {
     std::string name;
     FileBytes bytes;
 };
 
-bool readSettingsFolder(const std::string& path, std::vector<SettingsFile>& files, std::string& why) {
+bool readSettingsFolder(const std::string& path, std::vector<ReadSettingsFile>& files, std::string& why) {
     fs::path folder = fs::path(path);
     std::error_code error;
     if (!fs::is_directory(folder, error)) folder = folder.parent_path();
@@ -118,11 +112,11 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
         return true;
     }
     if (format == ListFormat::Enigma2) {
-        std::vector<SettingsFile> files;
+        std::vector<ReadSettingsFile> files;
         if (!readSettingsFolder(path, files, why)) return false;
-        std::vector<Enigma2File> views;  // made once the files no longer move: a short name lives in its string
+        std::vector<SettingsFile> views;  // made once the files no longer move: a short name lives in its string
         views.reserve(files.size());
-        for (const SettingsFile& file : files) views.push_back({file.name, file.bytes.view()});
+        for (const ReadSettingsFile& file : files) views.push_back({file.name, file.bytes.view()});
         reserveOutput(records, ChannelTable::Capacity);  // room only: the list is written into it once
         return importEnigma2(views, options, records, report);
     }
@@ -133,101 +127,6 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
     return importCsv(text.view(), options.context, records, report.problems);
 }
 
-namespace {
-
-// One file of a settings folder on its way: written to a temporary file beside its place, which
-// replaces the file only once every file of the folder is written, on the disk and read back.
-struct PendingFile {
-    std::string_view name;
-    std::string_view bytes;
-    std::string path;
-    std::string temporary;
-    std::FILE* file = nullptr;  // open from creation until flushed
-    bool created = false;
-};
-
-std::string systemError() {
-    char system[160];
-    FileReplace::systemErrorText(system, sizeof system);
-    return system;
-}
-
-// Asks the system to start putting the file's bytes on the disk, so that the folder's files go
-// together and each flush after only waits; only a wish, never an error.
-void startWriting(std::FILE* file) {
-#ifdef __linux__
-    sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-    static_cast<void>(file);
-#endif
-}
-
-bool writeTemporary(PendingFile& pending, std::string& why) {
-    FileReplace::clearSystemError();
-    pending.file = FileReplace::createNew(pending.temporary.c_str());
-    if (pending.file == nullptr) {
-        why = "Cannot create a temporary file in the folder: " + systemError();
-        return false;
-    }
-    pending.created = true;
-    FileReplace::reserveRoom(pending.file, pending.bytes.size());
-    FileReplace::clearSystemError();
-    const std::size_t size = pending.bytes.size();
-    if ((size > 0 && std::fwrite(pending.bytes.data(), 1, size, pending.file) != size) ||
-        std::fflush(pending.file) != 0) {
-        why = "Writing " + pending.temporary + " failed: " + systemError();
-        return false;
-    }
-    startWriting(pending.file);
-    return true;
-}
-
-// Through a mapping of the system's cached copy where there is one, else in pieces.
-bool readsBack(const PendingFile& pending, std::string& why) {
-    std::size_t mappedSize = 0;
-    if (const void* mapped = FileReplace::mapFile(pending.temporary.c_str(), mappedSize)) {
-        const bool same =
-            mappedSize == pending.bytes.size() && std::memcmp(mapped, pending.bytes.data(), mappedSize) == 0;
-        FileReplace::unmapFile(mapped, mappedSize);
-        if (!same) why = pending.temporary + " does not read back as it was written.";
-        return same;
-    }
-    FileBytes read;
-    if (!readFileBytes(pending.temporary.c_str(), read, why)) return false;
-    if (read.view() == pending.bytes) return true;
-    why = pending.temporary + " does not read back as it was written.";
-    return false;
-}
-
-bool flushTemporary(PendingFile& pending, std::string& why) {
-    char system[160];
-    const bool flushed = FileReplace::flushToDisk(pending.file, system, sizeof system);
-    FileReplace::clearSystemError();
-    const bool closed = std::fclose(pending.file) == 0;
-    pending.file = nullptr;
-    if (!flushed) {
-        why = "Flushing " + pending.temporary + " to the disk failed: " + system;
-        return false;
-    }
-    if (!closed) {
-        why = "Closing " + pending.temporary + " failed: " + systemError();
-        return false;
-    }
-    return readsBack(pending, why);
-}
-
-// Closes and removes what is left of the files not put in place.
-void dropTemporaries(std::vector<PendingFile>& pending) {
-    for (PendingFile& file : pending) {
-        if (file.file != nullptr) std::fclose(file.file);
-        if (file.created) std::remove(file.temporary.c_str());
-        file.file = nullptr;
-        file.created = false;
-    }
-}
-
-}  // namespace
-
 bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile> files, std::string& why) {
     std::error_code error;
     fs::create_directories(fs::path(folder), error);
@@ -235,38 +134,12 @@ bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile>
         why = "Cannot create the folder: " + error.message();
         return false;
     }
-    const std::string process = std::to_string(FileReplace::processNumber());
-    std::vector<PendingFile> pending;
-    pending.reserve(files.size());
     for (const SettingsFile& file : files) {
-        pending.push_back(
-            {file.name, file.bytes, (fs::path(folder) / fs::path(file.name)).string(),
-             (fs::path(folder) / fs::path("~vs" + process + "_" + std::string(file.name) + ".tmp")).string()});
-    }
-    // Every file written, then each flushed and read back, then each put in place: a file that cannot
-    // be written, flushed or read back leaves every file of the folder as it was.
-    for (PendingFile& file : pending) {
-        if (!writeTemporary(file, why)) {
+        const std::string path = (fs::path(folder) / fs::path(file.name)).string();
+        if (!saveWholeFile(path.c_str(), file.bytes, why)) {
             why.insert(0, std::string(file.name) + ": ");
-            dropTemporaries(pending);
             return false;
         }
-    }
-    for (PendingFile& file : pending) {
-        if (!flushTemporary(file, why)) {
-            why.insert(0, std::string(file.name) + ": ");
-            dropTemporaries(pending);
-            return false;
-        }
-    }
-    for (PendingFile& file : pending) {
-        char system[160];
-        if (!FileReplace::replace(file.temporary.c_str(), file.path.c_str(), system, sizeof system)) {
-            why = std::string(file.name) + ": Replacing the file with " + file.temporary + " failed: " + system;
-            dropTemporaries(pending);
-            return false;
-        }
-        file.created = false;  // it is the file now
     }
     return true;
 }
