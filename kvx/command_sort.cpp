@@ -24,11 +24,11 @@ int runSort() {
     for (const auto& [word, value] : keys) {
         if (By == word) key = value;
     }
-    // The sorted list is written in pieces of about a megabyte, record by record in its new order,
-    // each piece while the disk still works on the one before, from room used again for each piece.
+    // The sorted list is written in pieces of about 220 KB, record by record in its new order, each
+    // piece while the disk still works on the one before, from room used again for each piece.
     const std::vector<std::uint32_t> order = sortOrder(list.records, key, Reverse);
     if (!startDelivery(Output.empty() ? File : Output)) return Trouble;
-    constexpr std::size_t PieceRecords = 2048;
+    constexpr std::size_t PieceRecords = 512;
     std::vector<ChannelRecord> piece;
     piece.reserve(PieceRecords);
     for (std::size_t i = 0; i < order.size(); ++i) {
