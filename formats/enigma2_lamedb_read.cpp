@@ -340,7 +340,7 @@ bool sameKey(const Service& a, const Service& b) {
 // one's dropped (Enigma2 keeps one service per key), and the index by key: one pass over each table.
 void linkAndIndex(Reader& reader) {
     Database& database = reader.database;
-    const std::vector<Transponder>& transponders = database.transponders;
+    const LargeVector<Transponder>& transponders = database.transponders;
     int transponderShift = 0;
     std::vector<int> transponderSlots = emptySlots(transponders.size(), transponderShift);
     for (std::size_t i = 0; i < transponders.size(); ++i) {
@@ -352,7 +352,7 @@ void linkAndIndex(Reader& reader) {
             });
         if (transponderSlots[slot] < 0) transponderSlots[slot] = static_cast<int>(i);
     }
-    std::vector<Service>& services = database.services;
+    LargeVector<Service>& services = database.services;
     database.index = emptySlots(services.size(), database.indexShift);
     std::size_t kept = 0;
     int repeats = 0;

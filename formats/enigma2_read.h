@@ -12,6 +12,7 @@
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
 #include "formats/list_format.h"
+#include "kvx/large_pages.h"
 
 namespace enigma2 {
 
@@ -58,8 +59,8 @@ struct Database {
     std::string file;  // "lamedb" or "lamedb5", for messages
     std::string_view bytes;
     int version = 4;
-    std::vector<Transponder> transponders;
-    std::vector<Service> services;  // the first of each key only
+    LargeVector<Transponder> transponders;
+    LargeVector<Service> services;  // the first of each key only
     // Services by key (namespace, TSID, ONID, SID): a hash table of positions, -1 where empty, a
     // power of two at least twice the services long; a key's first slot is its hash >> indexShift.
     std::vector<int> index;
@@ -99,8 +100,8 @@ struct EntryRun {
 // The bouquets' entries in order: a service under lamedb's name is its position in
 // Database::services, any other entry -1 - its position in details.
 struct Bouquets {
-    std::vector<int> entries;
-    std::vector<EntryDetail> details;
+    LargeVector<int> entries;
+    LargeVector<EntryDetail> details;
     std::vector<EntryRun> runs;
 };
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kvx/large_pages.h"
+
 namespace {
 
 // Text fields sort case-insensitively first (ASCII letters folded to lower case), then by their
@@ -75,7 +77,7 @@ std::vector<std::uint32_t> sortOrder(std::span<const ChannelRecord> records, Sor
             TextPrefix prefix;  // complemented for reverse
             std::uint32_t index;
         };
-        std::vector<Entry> entries;
+        LargeVector<Entry> entries;  // a few hundred kilobytes, in large pages
         entries.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
             TextPrefix prefix = textPrefix(text(static_cast<std::uint32_t>(i)));

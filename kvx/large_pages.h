@@ -1,0 +1,27 @@
+#pragma once
+// Room for kvx's large tables in the system's large pages, starting on a large page's border so that
+// none of it lies in small pages: on a virtual machine every small page touched for the first time
+// costs microseconds, and a table of a megabyte is hundreds of them. Small tables, and systems without
+// large pages, take ordinary memory.
+
+#include <cstddef>
+#include <vector>
+
+// Room for bytes; throws std::bad_alloc when there is none, as operator new does.
+void* takeLargeRoom(std::size_t bytes);
+// Gives back room taken for the same number of bytes.
+void giveLargeRoomBack(void* room, std::size_t bytes) noexcept;
+
+template <class T>
+struct LargePageAllocator {
+    using value_type = T;
+    LargePageAllocator() = default;
+    template <class U>
+    explicit LargePageAllocator(const LargePageAllocator<U>& /*other*/) noexcept {}
+    T* allocate(std::size_t count) { return static_cast<T*>(takeLargeRoom(count * sizeof(T))); }
+    void deallocate(T* room, std::size_t count) noexcept { giveLargeRoomBack(room, count * sizeof(T)); }
+    friend bool operator==(const LargePageAllocator& /*a*/, const LargePageAllocator& /*b*/) { return true; }
+};
+
+template <class T>
+using LargeVector = std::vector<T, LargePageAllocator<T>>;
