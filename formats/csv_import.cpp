@@ -117,7 +117,7 @@ bool readHeader(CsvReader& reader, std::vector<CsvCell>& cells, std::vector<Colu
 
 }  // namespace
 
-bool importCsv(std::string_view csv, const FieldContext& context, std::vector<ChannelRecord>& records,
+bool importCsv(std::string_view csv, const FieldContext& context, RecordList& records,
                std::vector<ImportProblem>& problems) {
     records.clear();
     const std::size_t problemsBefore = problems.size();

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kvx/large_pages.h"
 #include "kvx/record_fields.h"
 
 struct ImportProblem {
@@ -16,5 +17,5 @@ struct ImportProblem {
 };
 
 // Fills records, or reports every bad cell and returns false (records then hold nothing useful).
-bool importCsv(std::string_view csv, const FieldContext& context, std::vector<ChannelRecord>& records,
+bool importCsv(std::string_view csv, const FieldContext& context, RecordList& records,
                std::vector<ImportProblem>& problems);

@@ -49,10 +49,10 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
 // order) into records; the files' bytes are read in place. False, with a problem for each bad line, its column naming
 // the file first
 // ("lamedb: frequency").
-bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& options,
-                   std::vector<ChannelRecord>& records, FormatReport& report);
+bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& options, RecordList& records,
+                   FormatReport& report);
 // The same over files held whole, as export writes them.
-bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
+bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, RecordList& records,
                    FormatReport& report);
 
 // True when the file name is one the settings folder reader takes.

@@ -360,8 +360,8 @@ const SettingsFile* fileNamed(std::span<const SettingsFile> files, std::string_v
 
 }  // namespace
 
-bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& options,
-                   std::vector<ChannelRecord>& records, FormatReport& report) {
+bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& options, RecordList& records,
+                   FormatReport& report) {
     for (const SettingsFile& file : files) {
         if (file.bytes.size() >= UINT32_MAX) {  // the tables keep places in the files in 32 bits
             report.problems.push_back({0, std::string(file.name), "4 GB or more: not a settings file"});
@@ -418,7 +418,7 @@ bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& opt
     return import.good;
 }
 
-bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, std::vector<ChannelRecord>& records,
+bool importEnigma2(std::span<const NamedFile> files, const FormatOptions& options, RecordList& records,
                    FormatReport& report) {
     std::vector<SettingsFile> views;
     views.reserve(files.size());

@@ -25,5 +25,4 @@ bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& opt
 
 // Reads the list's satellite channels into records (replacing what it held). False, with a problem
 // for each bad line (line, field, why), when the text is not a channels.conf the recorder would load.
-bool importVdr(std::string_view text, const FormatOptions& options, std::vector<ChannelRecord>& records,
-               FormatReport& report);
+bool importVdr(std::string_view text, const FormatOptions& options, RecordList& records, FormatReport& report);

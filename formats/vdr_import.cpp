@@ -220,8 +220,7 @@ void noteCounts(const ImportCounts& counts, FormatReport& report) {
 
 }  // namespace
 
-bool importVdr(std::string_view text, const FormatOptions& options, std::vector<ChannelRecord>& records,
-               FormatReport& report) {
+bool importVdr(std::string_view text, const FormatOptions& options, RecordList& records, FormatReport& report) {
     // records is written in the room the caller reserved: reserving by the line count here would move
     // it to fresh, small-paged memory whenever group lines make the file longer than that room.
     records.clear();

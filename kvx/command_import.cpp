@@ -30,7 +30,7 @@ int runImport() {
             options.base = base.records;
         }
     }
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport report;
     std::string why;
     const bool read = readListIn(File, format, options, records, report, why);

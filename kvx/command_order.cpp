@@ -88,7 +88,7 @@ void sayCounts(const OrderResult& result, std::size_t referenceSize, std::span<c
     std::fputs(out.c_str(), stderr);
 }
 
-std::string explanation(const OrderResult& result, const std::vector<ChannelRecord>& records) {
+std::string explanation(const OrderResult& result, std::span<const ChannelRecord> records) {
     std::string out;
     for (std::size_t i = 0; i < records.size(); ++i) {
         appendNumber(out, static_cast<std::int64_t>(i + 1));
@@ -116,7 +116,7 @@ int runOrder() {
         complain(Like, "a kvx list or CSV names no satellite: --source leaves all its channels");
     // A kvx reference is used where it lies in the file read; the other formats are converted.
     ChannelList referenceList;
-    std::vector<ChannelRecord> converted;
+    RecordList converted;
     FormatReport report;
     std::string why;
     const bool read = format == ListFormat::Kvx ? readChannelList(Like.c_str(), referenceList, why)
@@ -153,7 +153,7 @@ int runOrder() {
 
     const OrderResult result = orderLike(reference, list.records, Text.codePage, Unmatched == "drop");
     std::vector<std::string> notes;
-    std::vector<ChannelRecord> records;
+    RecordList records;
     reserveOutput(records, result.order.size());
     arrangeLike(list.records, result, reference, copy, records, notes);
     for (const std::string& note : notes) complain(File, note);

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "channel/channel_record.h"
+
 // Room for bytes; throws std::bad_alloc when there is none, as operator new does.
 void* takeLargeRoom(std::size_t bytes);
 // Gives back room taken for the same number of bytes.
@@ -25,3 +27,6 @@ struct LargePageAllocator {
 
 template <class T>
 using LargeVector = std::vector<T, LargePageAllocator<T>>;
+
+// A list being built (an import's or order's result): megabytes written once from start to end.
+using RecordList = LargeVector<ChannelRecord>;

@@ -244,12 +244,9 @@ void reserveOutput(std::string& text, std::size_t size) {
     adviseLargePages(text.data(), text.capacity());
 }
 
-void reserveOutput(std::vector<ChannelRecord>& records, std::size_t count) {
-    records.reserve(records.size() + count + LargePage / ChannelRecordSize);
-    adviseLargePages(records.data(), records.capacity() * ChannelRecordSize);
-}
+void reserveOutput(RecordList& records, std::size_t count) { records.reserve(records.size() + count); }
 
-void copyRecords(std::span<const ChannelRecord> records, std::vector<ChannelRecord>& copy) {
+void copyRecords(std::span<const ChannelRecord> records, RecordList& copy) {
     copy.clear();
     reserveOutput(copy, records.size());
     copy.assign(records.begin(), records.end());

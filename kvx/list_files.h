@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kvx/check.h"
+#include "kvx/large_pages.h"
 #include "kvx/record_fields.h"
 
 // A whole file's bytes, read-only, held until this is destroyed. Moving it keeps the bytes where
@@ -46,11 +47,12 @@ bool readCategoryNames(const char* path, int codePage, CategoryNames& names, std
 bool saveWholeFile(const char* path, std::string_view bytes, std::string& why);
 bool saveChannelList(const char* path, std::span<const ChannelRecord> records, std::string& why);
 
-// Reserves room for a large output (a CSV, a list being built) before it is written once from start
+// Reserves room for a large output (a text, a list being built) before it is written once from start
 // to end. Natively the room is asked for in large pages: on a virtual machine every small page
 // written for the first time costs microseconds, a few thousand of them as much as the work itself.
+// A list's room is wholly large pages (see RecordList); a text's from its first large page's border.
 void reserveOutput(std::string& text, std::size_t size);
-void reserveOutput(std::vector<ChannelRecord>& records, std::size_t count);
+void reserveOutput(RecordList& records, std::size_t count);
 
 // A copy of records that can be changed, in room reserved as above.
-void copyRecords(std::span<const ChannelRecord> records, std::vector<ChannelRecord>& copy);
+void copyRecords(std::span<const ChannelRecord> records, RecordList& copy);

@@ -102,8 +102,8 @@ ListFormat detectListFormat(const std::string& path) {
     return ListFormat::Kvx;
 }
 
-bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options,
-                std::vector<ChannelRecord>& records, FormatReport& report, std::string& why) {
+bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options, RecordList& records,
+                FormatReport& report, std::string& why) {
     if (format == ListFormat::Detect) format = detectListFormat(path);
     if (format == ListFormat::Kvx) {
         ChannelList list;

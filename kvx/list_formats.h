@@ -22,8 +22,8 @@ ListFormat detectListFormat(const std::string& path);
 
 // Reads the list at path into records. Problems and notes go to report; why is set when the file
 // itself could not be read. A kvx list is read as the editor reads it (at most 16384 records).
-bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options,
-                std::vector<ChannelRecord>& records, FormatReport& report, std::string& why);
+bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options, RecordList& records,
+                FormatReport& report, std::string& why);
 
 // Writes every file of a settings folder through the safe save, creating the folder if needed.
 bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile> files, std::string& why);

@@ -49,7 +49,7 @@ std::string_view cutName(std::string_view text, int codePage) {
 }  // namespace
 
 void arrangeLike(std::span<const ChannelRecord> list, const OrderResult& result,
-                 std::span<const ChannelRecord> reference, const OrderCopy& copy, std::vector<ChannelRecord>& records,
+                 std::span<const ChannelRecord> reference, const OrderCopy& copy, RecordList& records,
                  std::vector<std::string>& notes) {
     // Each record is written once, in its new place, into room reserved for the whole result (by
     // the caller, in large pages).

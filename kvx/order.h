@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kvx/channel_match.h"
+#include "kvx/large_pages.h"
 
 struct OrderResult {
     std::vector<int> order;           // list positions in the result's order
@@ -35,5 +36,5 @@ struct OrderCopy {
 // afterwards would touch twice the memory. A reference name of 30 bytes is cut to the 29 a stored
 // name holds, at a character's start when it is UTF-8, with a note naming the channel.
 void arrangeLike(std::span<const ChannelRecord> list, const OrderResult& result,
-                 std::span<const ChannelRecord> reference, const OrderCopy& copy, std::vector<ChannelRecord>& records,
+                 std::span<const ChannelRecord> reference, const OrderCopy& copy, RecordList& records,
                  std::vector<std::string>& notes);

@@ -60,7 +60,7 @@ TEST(CsvImportErrors, EachFaultIsReportedAtItsLineAndColumnAndNothingIsImported)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.csv.substr(0, 80));
-        std::vector<ChannelRecord> records(3);
+        RecordList records(3);
         std::vector<ImportProblem> problems;
         EXPECT_FALSE(
             importCsv(c.csv, FieldContext{c.categories ? &Categories : nullptr, c.codePage}, records, problems));
@@ -80,7 +80,7 @@ TEST(CsvImportErrors, EachFaultIsReportedAtItsLineAndColumnAndNothingIsImported)
         "a,b,c,d,e\r\n";
     const std::vector<std::pair<int, std::string>> expected = {{1, "colour"}, {3, "name"},   {5, "record"}, {5, "sid"},
                                                                {6, ""},       {6, "record"}, {6, "sid"}};
-    std::vector<ChannelRecord> records(3);
+    RecordList records(3);
     std::vector<ImportProblem> problems;
     EXPECT_FALSE(importCsv(several, FieldContext{}, records, problems));
     EXPECT_TRUE(records.empty());

@@ -48,15 +48,15 @@ std::vector<ChannelRecord> randomRecords(int count, unsigned seed) {
 }
 
 std::vector<ChannelRecord> importOrFail(const std::string& csv, const FieldContext& context) {
-    std::vector<ChannelRecord> records;
+    RecordList records;
     std::vector<ImportProblem> problems;
     EXPECT_TRUE(importCsv(csv, context, records, problems));
     for (const ImportProblem& problem : problems)
         ADD_FAILURE() << problem.line << " " << problem.column << ": " << problem.why;
-    return records;
+    return {records.begin(), records.end()};
 }
 
-bool sameBytes(const std::vector<ChannelRecord>& a, const std::vector<ChannelRecord>& b) {
+bool sameBytes(std::span<const ChannelRecord> a, std::span<const ChannelRecord> b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(ChannelRecord)) == 0;
 }
 
@@ -196,7 +196,8 @@ TEST(CsvImport, CellsAreWrittenOverTheRecordCell) {
             c.expect(expected);
             const std::string csv =
                 std::string(c.column) + ",record\r\n" + c.cell + "," + (withRecord ? hex : "") + "\r\n";
-            EXPECT_TRUE(sameBytes(importOrFail(csv, FieldContext{&Categories, c.codePage}), {expected}));
+            EXPECT_TRUE(sameBytes(importOrFail(csv, FieldContext{&Categories, c.codePage}),
+                                  std::span<const ChannelRecord>(&expected, 1)));
         }
     }
 }

@@ -107,7 +107,7 @@ TEST(Enigma2BouquetEntries, DescriptionsAndMarkers) {
         if (!test.bouquetsTv.empty()) files.push_back({"bouquets.tv", test.bouquetsTv});
         FormatOptions options;
         options.context.categories = &categories;
-        std::vector<ChannelRecord> records;
+        RecordList records;
         FormatReport report;
         ASSERT_TRUE(importEnigma2(files, options, records, report));
         ASSERT_EQ(records.size(), test.names.size());
@@ -143,7 +143,7 @@ TEST(Enigma2BouquetEntries, ServicesFoundByTheirWholeKey) {
         }
         const std::vector<NamedFile> files = {{"lamedb", lamedb(transponderText, services)},
                                               {"userbouquet.a.tv", bouquet}};
-        std::vector<ChannelRecord> records;
+        RecordList records;
         FormatReport report;
         ASSERT_TRUE(importEnigma2(files, FormatOptions{}, records, report));
         ASSERT_EQ(records.size(), static_cast<std::size_t>(count));

@@ -50,7 +50,7 @@ TEST(Enigma2Import, HandMadeSettingsFromEitherDatabase) {
         SCOPED_TRACE(std::string("without ") + leftOut);
         FormatOptions options;
         options.context.categories = &categories;
-        std::vector<ChannelRecord> records;
+        RecordList records;
         FormatReport report;
         ASSERT_TRUE(importEnigma2(folderFiles(boxFolder(), {leftOut}), options, records, report));
         ASSERT_EQ(records.size(), std::size(Box));
@@ -104,7 +104,7 @@ TEST(Enigma2Import, OnlyTheSourceAskedFor) {
         FormatOptions options;
         options.source.tenthsEast = c.tenthsEast;
         options.onlySource = true;
-        std::vector<ChannelRecord> records;
+        RecordList records;
         FormatReport report;
         ASSERT_TRUE(importEnigma2(folderFiles(boxFolder()), options, records, report));
         std::vector<std::string> names;
@@ -192,7 +192,7 @@ TEST(Enigma2Import, BadInputSaysFileLineAndField) {
                 file.bytes.replace(at, std::strlen(bad.from), bad.to);
             }
         }
-        std::vector<ChannelRecord> records;
+        RecordList records;
         FormatReport report;
         EXPECT_FALSE(importEnigma2(files, FormatOptions{}, records, report));
         ASSERT_FALSE(report.problems.empty());
@@ -203,7 +203,7 @@ TEST(Enigma2Import, BadInputSaysFileLineAndField) {
 }
 
 TEST(Enigma2Import, TheGoodFilesAndAFolderWithoutDatabase) {
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport report;
     EXPECT_TRUE(importEnigma2(std::vector<NamedFile>{{"lamedb", GoodLamedb}, {"userbouquet.a.tv", GoodBouquet}},
                               FormatOptions{}, records, report));

@@ -34,13 +34,13 @@ std::vector<NamedFile> exported(const Trip& trip, const FormatOptions& options, 
 }
 
 std::vector<ChannelRecord> imported(const std::vector<NamedFile>& files, const FormatOptions& options) {
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport report;
     EXPECT_TRUE(importEnigma2(files, options, records, report));
     for (const ImportProblem& problem : report.problems)
         ADD_FAILURE() << problem.line << " " << problem.column << ": " << problem.why;
     EXPECT_TRUE(report.addedCategories.empty());
-    return records;
+    return {records.begin(), records.end()};
 }
 
 std::vector<NamedFile> without(std::vector<NamedFile> files, std::string_view name) {

@@ -83,6 +83,6 @@ inline std::vector<ChannelRecord> randomSettingsRecords(int count, unsigned seed
     return records;
 }
 
-inline bool sameBytes(const std::vector<ChannelRecord>& a, const std::vector<ChannelRecord>& b) {
+inline bool sameBytes(std::span<const ChannelRecord> a, std::span<const ChannelRecord> b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(ChannelRecord)) == 0;
 }

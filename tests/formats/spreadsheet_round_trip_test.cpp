@@ -98,7 +98,7 @@ TEST(SpreadsheetRoundTrip, LibreOfficeKeepsEveryByte) {
         ASSERT_FALSE(converted.empty()) << "soffice (status " << status << ") wrote nothing:\n"
                                         << readText(folder / "log");
         const std::vector<ChannelRecord> list = listFor(codePage);
-        std::vector<ChannelRecord> back;
+        RecordList back;
         std::vector<ImportProblem> problems;
         EXPECT_TRUE(importCsv(converted, FieldContext{&Categories, codePage}, back, problems));
         for (const ImportProblem& p : problems) ADD_FAILURE() << p.line << " " << p.column << ": " << p.why;

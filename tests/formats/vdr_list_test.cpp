@@ -56,7 +56,7 @@ FormatOptions options(const CategoryNames* categories, int codePage) {
     return result;
 }
 
-void expectSameBytes(const std::vector<ChannelRecord>& got, const std::vector<ChannelRecord>& want) {
+void expectSameBytes(std::span<const ChannelRecord> got, std::span<const ChannelRecord> want) {
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t i = 0; i < got.size(); ++i)
         EXPECT_EQ(std::memcmp(&got[i], &want[i], ChannelRecordSize), 0) << "channel " << i + 1;
@@ -87,7 +87,7 @@ TEST(VdrList, EveryByteComesBackWithTheBase) {
         ASSERT_TRUE(exportVdr(c.records, out, text, report));
         FormatOptions in = options(c.categories, c.codePage);
         in.base = c.records;
-        std::vector<ChannelRecord> back;
+        RecordList back;
         FormatReport importReport;
         ASSERT_TRUE(importVdr(text, in, back, importReport)) << importReport.problems.front().why;
         EXPECT_TRUE(importReport.addedCategories.empty());
@@ -106,7 +106,7 @@ TEST(VdrList, WithoutTheBaseEveryCarriedFieldComesBack) {
     std::string text;
     FormatReport report;
     ASSERT_TRUE(exportVdr(sample, opts, text, report));
-    std::vector<ChannelRecord> back;
+    RecordList back;
     ASSERT_TRUE(importVdr(text, opts, back, report));
     ASSERT_EQ(back.size(), sample.size());
     for (std::size_t i = 0; i < back.size(); ++i) {
@@ -181,7 +181,7 @@ TEST(VdrList, NamesTheFormatCannotHoldAreChangedWithANote) {
         EXPECT_EQ(text.rfind(":0\n", 0), 0U) << text;  // category 0 without a categories file
         const std::size_t line = text.find('\n') + 1;
         EXPECT_EQ(text.compare(line, std::strlen(c.lineStart), c.lineStart), 0) << text;
-        std::vector<ChannelRecord> back;
+        RecordList back;
         FormatReport importReport;
         ASSERT_TRUE(importVdr(text, options(nullptr, 0), back, importReport));
         ASSERT_EQ(back.size(), 1U);
@@ -207,7 +207,7 @@ TEST(VdrList, RidsCountTheEarlierChannelsOfTheirService) {
     for (const int services : {1, 3, 40, 3000}) {
         SCOPED_TRACE(services);
         std::mt19937 random(static_cast<unsigned>(services));
-        std::vector<ChannelRecord> records;
+        RecordList records;
         for (int i = 0; i < 4000; ++i) {
             const auto service = static_cast<std::uint16_t>(random() % static_cast<unsigned>(services));
             const auto sid = static_cast<std::uint16_t>(random() % 9 == 0 ? 0 : 1 + service % 7);
@@ -298,7 +298,7 @@ TEST(VdrList, ImportSaysWhatItLeftOutOrCouldNotRead) {
         SCOPED_TRACE(c.what);
         FormatOptions opts = options(nullptr, c.codePage);
         opts.onlySource = c.onlyS192;
-        std::vector<ChannelRecord> records;
+        RecordList records;
         FormatReport report;
         const bool read = importVdr(c.text, opts, records, report);
         EXPECT_EQ(read, c.firstName != nullptr || c.channels == 0 && report.problems.empty());
@@ -317,7 +317,7 @@ TEST(VdrList, GroupsBecomeCategories) {
     const char* text =
         "A:1:H:S19.2E:1:0:0:0:0:1:0:0:0\n:Sport\nB:1:H:S19.2E:1:0:0:0:0:2:0:0:0\n:Weather\n"
         "C:1:H:S19.2E:1:0:0:0:0:3:0:0:0\n:\nD:1:H:S19.2E:1:0:0:0:0:4:0:0:0\n:@7 News\nE:1:H:S19.2E:1:0:0:0:0:5:0:0:0\n";
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport report;
     ASSERT_TRUE(importVdr(text, options(&names, 0), records, report));
     ASSERT_EQ(records.size(), 5U);
@@ -333,7 +333,7 @@ TEST(VdrList, GroupNotesFollowLineNotes) {
     const std::string longName(40, 'x');
     const std::string text =
         ":Weather\nA:1:H:S19.2E:1:0:0:0:0:1:0:0:0\n:Sky\n" + longName + ":1:H:S19.2E:1:0:0:0:0:2:0:0:0\n";
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport report;
     ASSERT_TRUE(importVdr(text, options(&names, 0), records, report));
     ASSERT_GE(report.notes.size(), 3U);
@@ -356,7 +356,7 @@ TEST(VdrList, GroupsOverABaseChangeOnlyWhatDiffers) {
         "A:1:H:S19.2E:1:0:0:0:0:1:0:0:0\n:Sport\nB:1:H:S19.2E:1:0:0:0:0:2:0:0:0\nC:1:H:S19.2E:1:0:0:0:0:3:0:0:0\n"
         ":Sport\n:News\nD:1:H:S19.2E:1:0:0:0:0:4:0:0:0\n:Weather\nE:1:H:S19.2E:1:0:0:0:0:5:0:0:0\n"
         ":\nF:1:H:S19.2E:1:0:0:0:0:6:0:0:0\n:Weather\nG:1:H:S19.2E:1:0:0:0:0:7:0:0:0\n";
-    std::vector<ChannelRecord> base;
+    RecordList base;
     FormatReport report;
     ASSERT_TRUE(importVdr(text, options(&names, 0), base, report));
     ASSERT_EQ(base.size(), 7U);
@@ -364,7 +364,7 @@ TEST(VdrList, GroupsOverABaseChangeOnlyWhatDiffers) {
     for (std::size_t i = 0; i < base.size(); ++i) base[i].category = baseCategories[i];
     FormatOptions withBase = options(&names, 0);
     withBase.base = base;
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport merged;
     ASSERT_TRUE(importVdr(text, withBase, records, merged));
     ASSERT_EQ(records.size(), 7U);
@@ -380,7 +380,7 @@ TEST(VdrList, ImportKeepsTheReservedRoom) {
     std::string text;
     for (int i = 0; i < 40; ++i)
         text += ":" + std::to_string(i % 3) + "\nA:1:H:S19.2E:1:0:0:0:0:" + std::to_string(i + 1) + ":0:0:0\n";
-    std::vector<ChannelRecord> records;
+    RecordList records;
     records.reserve(40);
     const ChannelRecord* room = records.data();
     FormatReport report;

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<NamedFile> files =
         splitFiles(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1), (data[0] & 1) != 0);
 
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport report;
     const bool accepted = importEnigma2(files, options, records, report);
     check(accepted == report.problems.empty(), "the result disagrees with the problems");
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FormatReport exportReport;
     Enigma2ExportSummary summary;
     check(exportEnigma2(records, options, exported, exportReport, &summary), "an import does not export");
-    std::vector<ChannelRecord> again;
+    RecordList again;
     FormatReport againReport;
     check(importEnigma2(exported, options, again, againReport), "an export does not import");
     check(again.size() == records.size(), "the number of channels changed");

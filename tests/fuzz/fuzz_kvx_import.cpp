@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FieldContext context{(data[0] & 1) != 0 ? &Categories : nullptr, (data[0] & 2) != 0 ? 1251 : 0};
     const std::string_view csv(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    std::vector<ChannelRecord> records;
+    RecordList records;
     std::vector<ImportProblem> problems;
     const bool accepted = importCsv(csv, context, records, problems);
     check(accepted == problems.empty(), "the result disagrees with the problems");
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string exported;
     exportCsv(records, context, exported);
-    std::vector<ChannelRecord> again;
+    RecordList again;
     check(importCsv(exported, context, again, problems), "an export does not import");
     check(again.size() == records.size(), "the number of records changed");
     check(again.empty() || std::memcmp(again.data(), records.data(), records.size() * sizeof(ChannelRecord)) == 0,

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.source.tenthsEast = 192;
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    std::vector<ChannelRecord> records;
+    RecordList records;
     FormatReport report;
     const bool accepted = importVdr(text, options, records, report);
     check(accepted == report.problems.empty(), "the result disagrees with the problems");
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string exported;
     FormatReport exportReport;
     check(exportVdr(records, again, exported, exportReport), "an import does not export");
-    std::vector<ChannelRecord> back;
+    RecordList back;
     FormatReport backReport;
     check(importVdr(exported, again, back, backReport), "an export does not import");
     check(back.size() == records.size(), "the number of records changed");

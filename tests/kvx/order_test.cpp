@@ -50,9 +50,9 @@ std::vector<ChannelRecord> records(const std::vector<Channel>& channels) {
 std::vector<ChannelRecord> orderedRecords(const OrderResult& result, std::span<const ChannelRecord> reference,
                                           std::span<const ChannelRecord> list, const OrderCopy& copy,
                                           std::vector<std::string>& notes) {
-    std::vector<ChannelRecord> records;
+    RecordList records;
     arrangeLike(list, result, reference, copy, records, notes);
-    return records;
+    return {records.begin(), records.end()};
 }
 
 constexpr MatchTier T1 = MatchTier::Transponder;
