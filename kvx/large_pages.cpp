@@ -48,5 +48,5 @@ void giveLargeRoomBack(void* room, std::size_t bytes) noexcept {
         return;
     }
 #endif
-    ::operator delete(room);
+    ::operator delete(room, bytes);
 }
