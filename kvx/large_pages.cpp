@@ -41,12 +41,12 @@ void* takeLargeRoom(std::size_t bytes) {
     return ::operator new(bytes);
 }
 
-void giveLargeRoomBack(void* room, std::size_t bytes) noexcept {
+void giveLargeRoomBack(void* room, [[maybe_unused]] std::size_t bytes) noexcept {
 #ifdef __linux__
     if (bytes >= SmallestLargeRoom) {
         munmap(room, wholeLargePages(bytes));
         return;
     }
 #endif
-    ::operator delete(room, bytes);
+    ::operator delete(room);
 }
