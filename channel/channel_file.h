@@ -45,4 +45,20 @@ FileResult savePiece(const void* bytes, std::size_t size);
 FileResult finishSave(const char* path);
 void abandonSave();
 
+// Several files saved as one: each is written to its temporary file and read back, then all are
+// flushed to the disk, and only then is each put in place, in order. A failure before that last
+// step leaves every target untouched; one while putting them in place leaves the files before it
+// replaced and the rest untouched. No temporary file is left either way.
+struct FileToSave {
+    const char* path;
+    const void* bytes;
+    std::size_t size;
+};
+struct SaveProgress {
+    std::size_t failedFile;  // on failure, the index of the file that failed
+    std::size_t replaced;    // how many files, from the first, are in place
+};
+inline constexpr std::size_t SavesTogether = 8;
+FileResult saveFiles(const FileToSave* files, std::size_t count, SaveProgress& progress);
+
 }  // namespace ChannelFile

@@ -134,14 +134,24 @@ bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile>
         why = "Cannot create the folder: " + error.message();
         return false;
     }
+    // Saved as one, so that a failure while writing leaves the whole folder as it was.
+    std::vector<std::string> paths;
+    std::vector<ChannelFile::FileToSave> saves;
+    paths.reserve(files.size());
     for (const SettingsFile& file : files) {
-        const std::string path = (fs::path(folder) / fs::path(file.name)).string();
-        if (!saveWholeFile(path.c_str(), file.bytes, why)) {
-            why.insert(0, std::string(file.name) + ": ");
-            return false;
-        }
+        paths.push_back((fs::path(folder) / fs::path(file.name)).string());
+        saves.push_back({paths.back().c_str(), file.bytes.data(), file.bytes.size()});
     }
-    return true;
+    ChannelFile::SaveProgress progress{};
+    const ChannelFile::FileResult result = ChannelFile::saveFiles(saves.data(), saves.size(), progress);
+    if (result.ok) return true;
+    why = std::string(files[progress.failedFile].name) + ": " + result.reason;
+    if (progress.replaced > 0) {
+        why += " (already replaced:";
+        for (std::size_t i = 0; i < progress.replaced; ++i) (why += " ") += files[i].name;
+        why += ")";
+    }
+    return false;
 }
 
 bool appendCategoryNames(const std::string& path, const CategoryNames& names, int codePage, std::string& why) {

@@ -2,6 +2,7 @@
 // temporary file behind: sizes around the read-back's pieces and the system's pages, and none at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -74,4 +75,54 @@ TEST(SaveInPieces, WritesThePiecesInOrderOrLeavesTheOldFile) {
         }
     }
     EXPECT_FALSE(ChannelFile::savePiece("x", 1).ok) << "a piece with no save begun";
+}
+
+// Files saved as one are all replaced, or none is when one of them cannot be written (its folder is
+// missing); when one cannot be put in place (a folder holds its name), those before it are replaced
+// and the rest kept. No temporary file is left either way.
+TEST(SaveFiles, ReplacesAllOrNoneOrThoseBeforeTheOneThatCannotBePutInPlace) {
+    constexpr std::size_t Count = 4;
+    for (std::size_t failing = 0; failing <= Count; ++failing) {  // failing == Count: none fails
+        for (const bool whilePuttingInPlace : {false, true}) {
+            ScratchFolder folder;
+            std::vector<std::string> paths;
+            std::vector<Bytes> olds;
+            std::vector<Bytes> news;
+            std::vector<std::string> expectedEntries;
+            for (std::size_t i = 0; i < Count; ++i) {
+                const std::string name = "f" + std::to_string(i);
+                olds.push_back(patterned(100 + 7000 * i, static_cast<unsigned>(i)));
+                news.push_back(patterned(70000 - 9000 * i, static_cast<unsigned>(50 + i)));
+                if (i != failing) {
+                    paths.push_back(folder.file(name));
+                    ASSERT_TRUE(writeFile(paths.back(), olds.back()));
+                    expectedEntries.push_back(name);
+                } else if (whilePuttingInPlace) {
+                    paths.push_back(folder.file(name));
+                    ASSERT_TRUE(makeFolder(paths.back()));
+                    expectedEntries.push_back(name);
+                } else {
+                    paths.push_back(folder.file("missing") + Separator + name);
+                }
+            }
+            std::vector<ChannelFile::FileToSave> saves;
+            for (std::size_t i = 0; i < Count; ++i) saves.push_back({paths[i].c_str(), news[i].data(), news[i].size()});
+            ChannelFile::SaveProgress progress{};
+            const ChannelFile::FileResult result = ChannelFile::saveFiles(saves.data(), saves.size(), progress);
+            const std::string what = "file " + std::to_string(failing) + (whilePuttingInPlace ? " in place" : " written");
+            EXPECT_EQ(result.ok, failing == Count) << what << ": " << result.reason;
+            if (failing < Count) {
+                EXPECT_EQ(progress.failedFile, failing) << what;
+                EXPECT_EQ(progress.replaced, whilePuttingInPlace ? failing : 0) << what;
+            }
+            for (std::size_t i = 0; i < Count; ++i) {
+                if (i == failing) continue;
+                const bool replaced = failing == Count || (whilePuttingInPlace && i < failing);
+                EXPECT_EQ(readFile(paths[i]), replaced ? news[i] : olds[i]) << what << ", file " << i;
+            }
+            std::vector<std::string> entries = folderEntries(folder.path);
+            std::sort(entries.begin(), entries.end());
+            EXPECT_EQ(entries, expectedEntries) << what;
+        }
+    }
 }
