@@ -98,7 +98,7 @@ kvx(2 import ${prefix}${WORK}/settings -o ${prefix}${WORK}/never.kvx)
 if(EXISTS ${WORK}/never.kvx)
   message(FATAL_ERROR "a refused import wrote a list")
 endif()
-# Export over the folder replaces the damaged lamedb; when lamedb, the first file written, cannot be
+# Export over the folder replaces the damaged lamedb; when lamedb, the first file put in place, cannot be
 # put in place (a folder holds its name) the export fails and writes none of the others. Neither
 # leaves a temporary file behind.
 kvx(0 export ${prefix}${WORK}/radio-last.kvx --format enigma2 --source S19.2E --nid 1 --categories ${prefix}${CATEGORIES}
