@@ -90,7 +90,7 @@ TEST(SaveFiles, ReplacesAllOrNoneOrThoseBeforeTheOneThatCannotBePutInPlace) {
             std::vector<Bytes> news;
             std::vector<std::string> expectedEntries;
             for (std::size_t i = 0; i < Count; ++i) {
-                const std::string name = "f" + std::to_string(i);
+                const std::string name(1, static_cast<char>('a' + i));
                 olds.push_back(patterned(100 + 7000 * i, static_cast<unsigned>(i)));
                 news.push_back(patterned(70000 - 9000 * i, static_cast<unsigned>(50 + i)));
                 if (i != failing) {
@@ -109,7 +109,8 @@ TEST(SaveFiles, ReplacesAllOrNoneOrThoseBeforeTheOneThatCannotBePutInPlace) {
             for (std::size_t i = 0; i < Count; ++i) saves.push_back({paths[i].c_str(), news[i].data(), news[i].size()});
             ChannelFile::SaveProgress progress{};
             const ChannelFile::FileResult result = ChannelFile::saveFiles(saves.data(), saves.size(), progress);
-            const std::string what = "file " + std::to_string(failing) + (whilePuttingInPlace ? " in place" : " written");
+            std::string what = std::to_string(failing);
+            what += whilePuttingInPlace ? " failing in place" : " failing while written";
             EXPECT_EQ(result.ok, failing == Count) << what << ": " << result.reason;
             if (failing < Count) {
                 EXPECT_EQ(progress.failedFile, failing) << what;
