@@ -24,6 +24,7 @@ constexpr std::size_t CsvPieceRows = 256;
 int deliverCsv(std::span<const ChannelRecord> records, const FieldContext& context) {
     if (!startDelivery(Output)) return Trouble;
     std::string piece;
+    reserveOutput(piece, csvExportSize(records.first(std::min(CsvPieceRows, records.size())), context));
     appendCsvHeader(piece);
     std::size_t first = 0;
     do {  // an empty list still gets its header
