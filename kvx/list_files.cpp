@@ -97,7 +97,9 @@ void adviseLargePages(const void* data, std::size_t size, std::size_t used) {
     const auto usedEnd = std::min(end, (reinterpret_cast<std::uintptr_t>(data) + used + Page - 1) & ~(Page - 1));
     // NOLINTBEGIN(performance-no-int-to-ptr): the address of memory this process owns
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE  // older systems fault the pages in as they are written
     if (usedEnd > begin) madvise(reinterpret_cast<void*>(begin), usedEnd - begin, MADV_POPULATE_WRITE);
+#endif
     // NOLINTEND(performance-no-int-to-ptr)
 }
 
