@@ -153,8 +153,7 @@ FileResult write(const PendingSave& save, const void* bytes, std::size_t size) {
 FileResult endWriting(PendingSave& save) {
     FileReplace::clearSystemError();
     const std::size_t got = std::fread(CompareBuffer, 1, 1, save.reader);
-    if (std::ferror(save.reader) != 0)
-        return failure("Reading %s back failed: %s", temporaryName(save), systemError());
+    if (std::ferror(save.reader) != 0) return failure("Reading %s back failed: %s", temporaryName(save), systemError());
     if (got != 0) return failure("%s does not read back as it was written.", temporaryName(save));
     std::fclose(std::exchange(save.reader, nullptr));
     return success();
