@@ -9,10 +9,22 @@
 
 #include "channel/channel_record.h"
 
+// Whether room for this many bytes is taken in large pages (natively, from a few hundred kilobytes on).
+bool takesLargePages(std::size_t bytes);
+// The system's large page; 0 where kvx does not ask for them.
+std::size_t largePageSize();
+
+// Room for bytes; nullptr when there is none.
+void* takeLargeRoomIfAny(std::size_t bytes) noexcept;
 // Room for bytes; throws std::bad_alloc when there is none, as operator new does.
 void* takeLargeRoom(std::size_t bytes);
 // Gives back room taken for the same number of bytes.
 void giveLargeRoomBack(void* room, std::size_t bytes) noexcept;
+
+// Asks for large pages over the whole pages of [data, data + size) of memory taken elsewhere, and
+// has the first used bytes' pages made at once rather than one fault at a time as they are written;
+// only wishes, never errors.
+void adviseLargePages(const void* data, std::size_t size, std::size_t used);
 
 template <class T>
 struct LargePageAllocator {

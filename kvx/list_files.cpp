@@ -14,7 +14,6 @@
 #include <io.h>
 #else
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -41,7 +40,6 @@ bool regularFileSize(int file, std::size_t& size) {
     size = static_cast<std::size_t>(facts.st_size);
     return true;
 }
-void unmapRoom(void* /*mapping*/, std::size_t /*size*/) {}
 #else
 int openForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
 long long readSome(int file, char* into, std::size_t size) { return read(file, into, size); }
@@ -52,7 +50,6 @@ bool regularFileSize(int file, std::size_t& size) {
     size = static_cast<std::size_t>(facts.st_size);
     return true;
 }
-void unmapRoom(void* mapping, std::size_t size) { munmap(mapping, size); }
 #endif
 
 constexpr std::size_t PipePiece = std::size_t{64} * 1024;
@@ -85,43 +82,19 @@ bool readToEnd(int file, std::size_t knownSize, FileBytes& bytes) {
     return true;
 }
 
-#ifdef __linux__
-constexpr std::size_t LargePage = std::size_t{2} << 20;
-
-// Asks for large pages over the whole pages of [data, data + size), and has the first used bytes'
-// pages made at once rather than one fault at a time as they are written; only wishes, never errors.
-void adviseLargePages(const void* data, std::size_t size, std::size_t used) {
-    constexpr std::uintptr_t Page = 4096;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + Page - 1) & ~(Page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(Page - 1);
-    const auto usedEnd = std::min(end, (reinterpret_cast<std::uintptr_t>(data) + used + Page - 1) & ~(Page - 1));
-    // NOLINTBEGIN(performance-no-int-to-ptr): the address of memory this process owns
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE  // older systems fault the pages in as they are written
-    if (usedEnd > begin) madvise(reinterpret_cast<void*>(begin), usedEnd - begin, MADV_POPULATE_WRITE);
-#endif
-    // NOLINTEND(performance-no-int-to-ptr)
-}
-
-// Reads a regular file of size bytes into room of its own that starts on a large page
-// and is asked for in large pages. Mapping the file would cost no copy, but every later pass over
-// a mapped list walks its thousands of small pages again, and on a virtual machine that costs more
-// than the copy. False where the room cannot be had or the read fails.
+// Reads a regular file of size bytes into room of its own in large pages. Mapping the file would
+// cost no copy, but every later pass over a mapped list walks its thousands of small pages again,
+// and on a virtual machine that costs more than the copy. False where the room cannot be had or the
+// read fails.
 bool readIntoLargePages(int file, std::size_t size, FileBytes& bytes) {
-    const std::size_t whole = (size + LargePage - 1) / LargePage * LargePage;
-    const std::size_t room = whole + LargePage;  // the start moves up to a large page's border
-    void* mapped = mmap(nullptr, room, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) return false;
-    const auto border = (reinterpret_cast<std::uintptr_t>(mapped) + LargePage - 1) & ~(LargePage - 1);
-    // NOLINTNEXTLINE(performance-no-int-to-ptr): an address inside the room just mapped
-    char* into = reinterpret_cast<char*>(border);
-    madvise(into, whole, MADV_HUGEPAGE);
+    char* into = static_cast<char*>(takeLargeRoomIfAny(size));
+    if (into == nullptr) return false;
     std::size_t got = 0;
     while (got < size) {
-        const ssize_t read = ::read(file, into + got, size - got);
+        const long long read = readSome(file, into + got, size - got);
         if (read < 0 && errno == EINTR) continue;
         if (read < 0) {
-            munmap(mapped, room);
+            giveLargeRoomBack(into, size);
             return false;
         }
         if (read == 0) break;  // the file shrank since its size was taken
@@ -129,39 +102,34 @@ bool readIntoLargePages(int file, std::size_t size, FileBytes& bytes) {
     }
     bytes.data = into;
     bytes.size = got;
-    bytes.mapping = mapped;
-    bytes.mappingSize = room;
+    bytes.largeRoom = into;
+    bytes.largeRoomSize = size;
     return true;
 }
-#else
-constexpr std::size_t LargePage = 0;
-void adviseLargePages(const void* /*data*/, std::size_t /*size*/, std::size_t /*used*/) {}
-bool readIntoLargePages(int /*file*/, std::size_t /*size*/, FileBytes& /*bytes*/) { return false; }
-#endif
 
 }  // namespace
 
 FileBytes::FileBytes(FileBytes&& other) noexcept
     : data(std::exchange(other.data, nullptr)),
       size(std::exchange(other.size, 0)),
-      mapping(std::exchange(other.mapping, nullptr)),
-      mappingSize(std::exchange(other.mappingSize, 0)),
+      largeRoom(std::exchange(other.largeRoom, nullptr)),
+      largeRoomSize(std::exchange(other.largeRoomSize, 0)),
       contents(std::move(other.contents)) {}
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     if (this != &other) {
-        if (mapping != nullptr) unmapRoom(mapping, mappingSize);
+        if (largeRoom != nullptr) giveLargeRoomBack(largeRoom, largeRoomSize);
         data = std::exchange(other.data, nullptr);
         size = std::exchange(other.size, 0);
-        mapping = std::exchange(other.mapping, nullptr);
-        mappingSize = std::exchange(other.mappingSize, 0);
+        largeRoom = std::exchange(other.largeRoom, nullptr);
+        largeRoomSize = std::exchange(other.largeRoomSize, 0);
         contents = std::move(other.contents);
     }
     return *this;
 }
 
 FileBytes::~FileBytes() {
-    if (mapping != nullptr) unmapRoom(mapping, mappingSize);
+    if (largeRoom != nullptr) giveLargeRoomBack(largeRoom, largeRoomSize);
 }
 
 bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
@@ -178,7 +146,7 @@ bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
     const bool regular = regularFileSize(file, size);
     FileReplace::clearSystemError();
     // A small file goes into ordinary memory: most of a large page for it would be cleared for nothing.
-    const bool large = regular && LargePage > 0 && size >= LargePage / 8;
+    const bool large = regular && takesLargePages(size);
     const bool read =
         large ? readIntoLargePages(file, size, bytes) : readToEnd(file, regular ? size : PipePiece, bytes);
     if (!read) FileReplace::systemErrorText(system, sizeof system);  // before close, which may set its own
@@ -246,7 +214,7 @@ bool saveChannelList(const char* path, std::span<const ChannelRecord> records, s
 
 // A large page more than asked for, so that the last large page written lies wholly inside the room.
 void reserveOutput(std::string& text, std::size_t size) {
-    text.reserve(text.size() + size + LargePage);
+    text.reserve(text.size() + size + largePageSize());
     adviseLargePages(text.data(), text.capacity(), text.size() + size);
 }
 

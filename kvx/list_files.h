@@ -19,8 +19,8 @@
 struct FileBytes {
     const char* data = nullptr;
     std::size_t size = 0;
-    void* mapping = nullptr;  // natively the room the bytes were read into, when mapped for them
-    std::size_t mappingSize = 0;
+    void* largeRoom = nullptr;  // the room the bytes were read into, when taken in large pages
+    std::size_t largeRoomSize = 0;
     std::unique_ptr<char[]> contents;  // else the bytes as read
 
     FileBytes() = default;
