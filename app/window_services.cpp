@@ -1,15 +1,10 @@
-// The window services: the handles the logic shares, control access by ID, the common-controls
-// registration the main dialog needs, the modal run of the main dialog and the About box procedure.
+// The window services: the common-controls registration the main dialog needs, the modal run of the
+// main dialog and the About box procedure.
 #include "app/window_services.h"
 
 #include <commctrl.h>
 
 #include "resources/resource_ids.h"
-
-HINSTANCE Instance = nullptr;
-HWND MainDialog = nullptr;
-
-HWND control(int id) { return GetDlgItem(MainDialog, id); }
 
 // The main dialog's stream list is a "SysListView32" control; its template cannot be created
 // until that class exists.

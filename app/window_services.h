@@ -1,14 +1,10 @@
 #pragma once
-// The window services the editor's logic relies on: the instance and main dialog handles, control
-// access by ID, the common-controls registration, the modal run of the main dialog and the About box.
+// The window services the editor's logic relies on: the common-controls registration, the modal run
+// of the main dialog and the About box; the shared handles and control access by ID come with the form.
 
 #include <windows.h>
 
-extern HINSTANCE Instance;
-extern HWND MainDialog;
-
-// The main dialog's control with this ID.
-HWND control(int id);
+#include "form/dialog_controls.h"
 
 // Makes the list view class exist before the main dialog is created.
 void registerWindowClasses();

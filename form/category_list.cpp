@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "app/window_services.h"
 #include "form/category_file.h"
+#include "form/dialog_controls.h"
 #include "resources/resource_ids.h"
 
 namespace {

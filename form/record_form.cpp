@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "app/window_services.h"
 #include "channel/channel_table.h"
+#include "form/dialog_controls.h"
 #include "form/form_text.h"
 #include "form/stream_list.h"
 #include "resources/resource_ids.h"

@@ -5,7 +5,7 @@
 
 #include <iterator>
 
-#include "app/window_services.h"
+#include "form/dialog_controls.h"
 #include "form/form_text.h"
 #include "resources/resource_ids.h"
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "kvx/record_fields.h"
+#include "lists/record_fields.h"
 
 // Appends the header and one row per record, in list order, into the room the caller reserved
 // (csvExportSize: reading the records for it once is enough). Text cells a spreadsheet would turn

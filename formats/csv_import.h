@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "kvx/large_pages.h"
-#include "kvx/record_fields.h"
+#include "lists/large_pages.h"
+#include "lists/record_fields.h"
 
 struct ImportProblem {
     int line;            // line of the CSV text where the row or cell starts, from 1

@@ -6,7 +6,7 @@
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
 #include "formats/enigma2_write.h"
-#include "kvx/channel_match.h"
+#include "lists/channel_match.h"
 
 namespace {
 

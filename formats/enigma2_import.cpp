@@ -8,8 +8,8 @@
 #include "form/form_text.h"
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_read.h"
-#include "kvx/channel_match.h"
-#include "kvx/code_page.h"
+#include "lists/channel_match.h"
+#include "lists/code_page.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // lamedb and lamedb5 as Enigma2 writes them: LF line ends, lowercase hex keys, decimal tuning.
 #include "formats/enigma2_values.h"
 #include "formats/enigma2_write.h"
-#include "kvx/channel_match.h"
+#include "lists/channel_match.h"
 
 namespace enigma2 {
 

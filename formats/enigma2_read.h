@@ -12,7 +12,7 @@
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
 #include "formats/list_format.h"
-#include "kvx/large_pages.h"
+#include "lists/large_pages.h"
 
 namespace enigma2 {
 

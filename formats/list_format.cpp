@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "kvx/code_page.h"
+#include "lists/code_page.h"
 
 bool parseSatelliteSource(std::string_view text, SatelliteSource& source) {
     if (text.size() < 3 || text.front() != 'S') return false;

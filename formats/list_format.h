@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "formats/csv_import.h"
-#include "kvx/record_fields.h"
-#include "kvx/utf8.h"
+#include "lists/record_fields.h"
+#include "lists/utf8.h"
 
 // An orbital position in tenths of a degree, east positive: 192 is 19.2E, -8 is 0.8W.
 struct SatelliteSource {

@@ -9,8 +9,8 @@
 
 #include "form/form_text.h"
 #include "formats/vdr_line.h"
-#include "kvx/channel_match.h"
-#include "kvx/code_page.h"
+#include "lists/channel_match.h"
+#include "lists/code_page.h"
 
 namespace {
 

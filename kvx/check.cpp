@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "channel/channel_table.h"
-#include "kvx/report_text.h"
+#include "lists/report_text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "kvx/record_fields.h"
+#include "lists/record_fields.h"
 
 // What reading the file found beyond the whole records it returned.
 struct ListFileFacts {

@@ -2,10 +2,10 @@
 // --remove keeps the first of each same-service group.
 #include <cstdio>
 
-#include "kvx/code_page.h"
 #include "kvx/command_line.h"
 #include "kvx/dupes.h"
-#include "kvx/report_text.h"
+#include "lists/code_page.h"
+#include "lists/report_text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #endif
 
 #include "channel/channel_file.h"
-#include "kvx/code_page.h"
+#include "lists/code_page.h"
 
 void complain(std::string_view file, std::string_view why) {
     std::fprintf(stderr, "kvx: %.*s: %.*s\n", static_cast<int>(file.size()), file.data(), static_cast<int>(why.size()),

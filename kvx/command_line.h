@@ -10,7 +10,7 @@
 
 #include "formats/list_format.h"
 #include "kvx/list_files.h"
-#include "kvx/record_fields.h"
+#include "lists/record_fields.h"
 
 constexpr int Success = 0;
 constexpr int Found = 1;    // problems found, lists differ, duplicates found

@@ -4,11 +4,11 @@
 #include <charconv>
 #include <cstdio>
 
-#include "kvx/code_page.h"
 #include "kvx/command_line.h"
 #include "kvx/list_formats.h"
 #include "kvx/order.h"
-#include "kvx/report_text.h"
+#include "lists/code_page.h"
+#include "lists/report_text.h"
 
 namespace {
 

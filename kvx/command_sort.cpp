@@ -1,7 +1,7 @@
 // kvx sort: a stable sort by one field, replacing the list unless -o is given.
 #include "kvx/command_line.h"
-#include "kvx/large_pages.h"
 #include "kvx/sort.h"
+#include "lists/large_pages.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "kvx/report_text.h"
+#include "lists/report_text.h"
 
 namespace {
 

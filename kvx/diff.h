@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "kvx/record_fields.h"
+#include "lists/record_fields.h"
 
 // Appends lines for added, removed, moved and changed channels, then a count line. Returns the
 // number of differences (0: the lists are the same).

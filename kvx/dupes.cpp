@@ -4,8 +4,8 @@
 #include <string_view>
 #include <tuple>
 
-#include "kvx/channel_match.h"
-#include "kvx/name_key.h"
+#include "lists/channel_match.h"
+#include "lists/name_key.h"
 
 namespace {
 

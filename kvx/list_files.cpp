@@ -21,7 +21,7 @@
 #include "channel/channel_table.h"
 #include "channel/file_replace.h"
 #include "form/category_file.h"
-#include "kvx/code_page.h"
+#include "lists/code_page.h"
 
 namespace {
 

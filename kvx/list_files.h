@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "kvx/check.h"
-#include "kvx/large_pages.h"
-#include "kvx/record_fields.h"
+#include "lists/large_pages.h"
+#include "lists/record_fields.h"
 
 // A whole file's bytes, read-only, held until this is destroyed. Moving it keeps the bytes where
 // they are, so views into them stay valid.

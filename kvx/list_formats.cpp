@@ -8,8 +8,8 @@
 #include "formats/csv_import.h"
 #include "formats/enigma2_format.h"
 #include "formats/vdr_format.h"
-#include "kvx/code_page.h"
 #include "kvx/list_files.h"
+#include "lists/code_page.h"
 
 bool parseListFormat(std::string_view word, ListFormat& format) {
     static const std::pair<const char*, ListFormat> words[] = {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "kvx/channel_match.h"
-#include "kvx/large_pages.h"
+#include "lists/channel_match.h"
+#include "lists/large_pages.h"
 
 struct OrderResult {
     std::vector<int> order;           // list positions in the result's order

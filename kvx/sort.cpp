@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "kvx/large_pages.h"
+#include "lists/large_pages.h"
 
 namespace {
 

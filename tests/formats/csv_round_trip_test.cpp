@@ -11,7 +11,7 @@
 #include "formats/csv_export.h"
 #include "formats/csv_import.h"
 #include "formats/csv_text.h"
-#include "kvx/code_page.h"
+#include "lists/code_page.h"
 #include "tests/kvx/kvx_test_records.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "formats/enigma2_format.h"
-#include "kvx/channel_match.h"
-#include "kvx/code_page.h"
+#include "lists/channel_match.h"
+#include "lists/code_page.h"
 #include "tests/formats/enigma2_test_files.h"
 
 namespace {

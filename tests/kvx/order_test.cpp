@@ -11,8 +11,8 @@
 #include <tuple>
 #include <vector>
 
-#include "kvx/name_key.h"
 #include "kvx/order.h"
+#include "lists/name_key.h"
 #include "tests/kvx/kvx_test_records.h"
 
 namespace {

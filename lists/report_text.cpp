@@ -1,4 +1,4 @@
-#include "kvx/report_text.h"
+#include "lists/report_text.h"
 
 #include <charconv>
 

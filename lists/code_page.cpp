@@ -2,8 +2,8 @@
 // once, and every text is then converted byte by byte with the table and back with its inverse. So
 // the two directions agree exactly (a text goes back to the very bytes that show it), nothing is
 // ever replaced by a look-alike, and a cell costs no system call.
-#include "kvx/code_page.h"
-#include "kvx/utf8.h"
+#include "lists/code_page.h"
+#include "lists/utf8.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "kvx/utf8.h"
+#include "lists/utf8.h"
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {

@@ -1,7 +1,7 @@
-#include "kvx/name_key.h"
+#include "lists/name_key.h"
 
-#include "kvx/code_page.h"
-#include "kvx/utf8.h"
+#include "lists/code_page.h"
+#include "lists/utf8.h"
 
 namespace {
 

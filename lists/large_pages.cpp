@@ -1,4 +1,4 @@
-#include "kvx/large_pages.h"
+#include "lists/large_pages.h"
 
 #include <algorithm>
 #include <cstdint>

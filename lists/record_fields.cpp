@@ -1,13 +1,13 @@
 // The named fields of a record: their cell texts and how a cell's text is stored back.
-#include "kvx/record_fields.h"
+#include "lists/record_fields.h"
 
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 
 #include "form/form_text.h"
-#include "kvx/code_page.h"
-#include "kvx/report_text.h"
+#include "lists/code_page.h"
+#include "lists/report_text.h"
 
 const RecordField RecordFields[RecordFieldCount] = {
     {"name", FieldKind::Text, offsetof(ChannelRecord, name)},

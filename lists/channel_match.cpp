@@ -1,4 +1,4 @@
-#include "kvx/channel_match.h"
+#include "lists/channel_match.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,7 @@
 #include <tuple>
 #include <utility>
 
-#include "kvx/name_key.h"
+#include "lists/name_key.h"
 
 std::int64_t frequencyKhz(const ChannelRecord& record) {
     const std::int64_t stored = record.frequency.get();
