@@ -296,6 +296,7 @@ void checkTiers(const std::vector<ChannelRecord>& reference, const std::vector<C
         matchOf[r] = result.order[i];
     }
     std::vector<std::string> listNames;
+    listNames.reserve(list.size());
     for (const ChannelRecord& record : list) listNames.push_back(plainName(record));
     for (std::size_t r = 0; r < reference.size(); ++r) {
         const ChannelRecord& ref = reference[r];

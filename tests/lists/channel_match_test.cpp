@@ -258,6 +258,7 @@ TEST(ChannelMatch, MatchByServiceFindsTheTransponderOrTheOnlyServiceInOnePass) {
 TEST(ChannelMatch, ChannelsThatShareKeysPairUpAtFullSize) {
     constexpr int Count = 16384;
     std::vector<ChannelRecord> pool;
+    pool.reserve(Count);
     for (int i = 0; i < Count; ++i)
         pool.push_back(caseRecord({.name = "Same", .tid = 0, .sid = 0, .frequency = 10000 + 3 * (i % 2000)},
                                   static_cast<std::uint16_t>(i)));

@@ -3,8 +3,8 @@
 // heap memory of exactly its size, so a read past a truncated sequence's end shows under ASan.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,35 +69,29 @@ const Sequence Sequences[] = {
     {"a continuation byte too many", {0xC3, 0xA9, 0xA9}, Refused},
 };
 
-// A text in heap memory of exactly its size.
-struct ExactText {
-    std::unique_ptr<char[]> bytes;
-    std::size_t size;
-    std::string_view view() const { return {bytes.get(), size}; }
-};
+// A text in heap memory of exactly its size: a vector made from a range takes no more.
+using ExactText = std::vector<char>;
 
-ExactText exactText(std::span<const unsigned char> bytes) {
-    ExactText text{std::make_unique<char[]>(bytes.size()), bytes.size()};
-    for (std::size_t i = 0; i < bytes.size(); ++i) text.bytes[i] = static_cast<char>(bytes[i]);
-    return text;
-}
+ExactText exactText(std::span<const unsigned char> bytes) { return ExactText(bytes.begin(), bytes.end()); }
+
+std::string_view view(const ExactText& text) { return {text.data(), text.size()}; }
 
 TEST(Utf8, TakesTheShortestFormOfEveryScalarValueAndRefusesEveryOtherSequence) {
     for (const Sequence& s : Sequences) {
         const ExactText text = exactText(s.bytes);
         std::size_t at = 0;
         char32_t c = 0;
-        const bool read = nextUtf8(text.view(), at, c);
+        const bool read = nextUtf8(view(text), at, c);
         if (s.expected == Refused) {
             // A sequence refused may still start with a character ("a continuation byte too many").
             EXPECT_FALSE(read && at == s.bytes.size()) << s.what;
-            EXPECT_FALSE(isUtf8(text.view())) << s.what;
+            EXPECT_FALSE(isUtf8(view(text))) << s.what;
             continue;
         }
         EXPECT_TRUE(read) << s.what;
         EXPECT_EQ(c, s.expected) << s.what;
         EXPECT_EQ(at, s.bytes.size()) << s.what;
-        EXPECT_TRUE(isUtf8(text.view())) << s.what;
+        EXPECT_TRUE(isUtf8(view(text))) << s.what;
         std::string encoded = "x";
         appendUtf8(encoded, s.expected);
         EXPECT_EQ(encoded, "x" + std::string(s.bytes.begin(), s.bytes.end())) << s.what;
@@ -108,10 +102,10 @@ TEST(Utf8, TakesTheShortestFormOfEveryScalarValueAndRefusesEveryOtherSequence) {
         between.push_back('B');
         const ExactText inside = exactText(between);
         at = 1;
-        EXPECT_TRUE(nextUtf8(inside.view(), at, c)) << s.what;
+        EXPECT_TRUE(nextUtf8(view(inside), at, c)) << s.what;
         EXPECT_EQ(c, s.expected) << s.what;
         EXPECT_EQ(at, 1 + s.bytes.size()) << s.what;
-        EXPECT_TRUE(isUtf8(inside.view())) << s.what;
+        EXPECT_TRUE(isUtf8(view(inside))) << s.what;
     }
 }
 
@@ -165,16 +159,16 @@ bool allWellFormed(std::span<const unsigned char> bytes) {
 }
 
 // The decoder against the table on one text, written into text's memory of the same size.
-testing::AssertionResult agreesWithTheTable(std::span<const unsigned char> bytes, const ExactText& text) {
-    for (std::size_t i = 0; i < bytes.size(); ++i) text.bytes[i] = static_cast<char>(bytes[i]);
+testing::AssertionResult agreesWithTheTable(std::span<const unsigned char> bytes, ExactText& text) {
+    std::copy(bytes.begin(), bytes.end(), text.begin());
     const auto failure = [&](const char* what) {
         return testing::AssertionFailure() << what << " for " << testing::PrintToString(bytes);
     };
-    if (isUtf8(text.view()) != allWellFormed(bytes)) return failure("isUtf8 disagrees");
+    if (isUtf8(view(text)) != allWellFormed(bytes)) return failure("isUtf8 disagrees");
     const std::size_t length = wellFormedLength(bytes);
     std::size_t at = 0;
     char32_t c = 0;
-    const bool read = nextUtf8(text.view(), at, c);
+    const bool read = nextUtf8(view(text), at, c);
     if (read != (length != 0)) return failure("nextUtf8 disagrees");
     if (read && at != length) return failure("nextUtf8 took another length");
     if (read && c != valueOf(bytes.first(length))) return failure("nextUtf8 read another value");
@@ -184,7 +178,7 @@ testing::AssertionResult agreesWithTheTable(std::span<const unsigned char> bytes
 TEST(Utf8, AgreesWithUnicodesTableOfWellFormedSequences) {
     // Every text of one and two bytes.
     for (std::size_t size = 1; size <= 2; ++size) {
-        const ExactText text{std::make_unique<char[]>(size), size};
+        ExactText text(size);
         unsigned char bytes[2];
         for (unsigned n = 0; n < (1u << (8 * size)); ++n) {
             bytes[0] = static_cast<unsigned char>(n);
@@ -198,7 +192,7 @@ TEST(Utf8, AgreesWithUnicodesTableOfWellFormedSequences) {
                                           0xF1, 0xF3, 0xF4, 0xF5, 0xF7, 0xF8, 0xFB, 0xFC, 0xFE, 0xFF};
     constexpr std::size_t count = std::size(edges);
     for (std::size_t size = 3; size <= 4; ++size) {
-        const ExactText text{std::make_unique<char[]>(size), size};
+        ExactText text(size);
         std::size_t total = 1;
         for (std::size_t i = 0; i < size; ++i) total *= count;
         unsigned char bytes[4];
