@@ -17,7 +17,7 @@ KVX := build/kvx
 DEB := build/deb
 FUZZ_SECONDS ?= 60
 # The version is the one in CMakeLists.txt's project(): kvx --version, the zips and the package carry it.
-VERSION := $(shell sed -n 's/^project(Vessaly VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+VERSION := $(shell sed -n 's/^project.Vessaly VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 ifeq ($(VERSION),)
   $(error no version found in CMakeLists.txt's project() line)
 endif
@@ -56,7 +56,7 @@ describe = $(if $(filter $(WINDOWS64),$(1)),x86-64 program under wine64,32-bit p
 # Every C++ source and header of ours, tracked or new.
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 .PHONY: deps deps-run deps-kvx deps-deb native windows windows64 prefix test test-native test-windows fuzz format \
-  format-check lint run run-display run-build bench screenshot kvx install uninstall deb dist clean
+  format-check lint run run-display run-build bench screenshot kvx install uninstall deb dist version clean
 
 # Everything: every build, test, lint and fuzz. The others install one purpose's packages each.
 deps:
@@ -161,7 +161,7 @@ uninstall:
 # dist/kvx_VERSION_ARCH.deb, checked by lintian. Its kvx is linked against the system's libraries and
 # built with Debian's hardening flags, in a tree of its own.
 deb: deps-deb
-	@CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	  LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 	  cmake -S . -B $(DEB) -DCMAKE_BUILD_TYPE=Release -DVESSALY_SANITIZERS=OFF -DVESSALY_KVX_STATIC=OFF >/dev/null
 	@cmake --build $(DEB) -j $(JOBS) --target kvx kvx_docs
@@ -170,6 +170,10 @@ deb: deps-deb
 # The read-me and kvx's manual in the zips come from the native kvx's help.
 dist: windows windows64 kvx
 	@scripts/make-dist.sh $(VERSION) $(WINDOWS) $(WINDOWS64) $(KVX)
+
+# The version the zips and the package carry, for scripts and tests.
+version:
+	@echo $(VERSION)
 
 clean:
 	rm -rf build dist

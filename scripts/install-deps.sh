@@ -91,6 +91,7 @@ test_only=(
   "vdr /usr/bin/vdr"
   "vdr-plugin-streamdev-client /usr/lib/vdr/plugins/libvdr-streamdev-client.so.2.6.0"
   "python3-pyftpdlib /usr/lib/python3/dist-packages/pyftpdlib/__init__.py"
+  "man-db /usr/bin/man"
 )
 
 # 32-bit Wine only where this machine can execute 32-bit x86 code; elsewhere the x86-64 build of

@@ -22,6 +22,8 @@ mkdir -p "$out"
 deb=$(realpath "$out")/kvx_${version}_${arch}.deb
 
 umask 022
+# Files in the package carry the last commit's time, so that the same sources make the same package.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 package=$work/debian/kvx
@@ -42,10 +44,11 @@ kvx ($version) unstable; urgency=medium
  -- $maintainer  $when
 TEXT
 gzip -9nc "$work/debian/changelog" >"$package/usr/share/doc/kvx/changelog.gz"
+years=$(git -C "$root" log --format=%cd --date=format:%Y 2>/dev/null | sort -u | sed -n '1p;$p' | paste -sd- | sed 's/^\([0-9]*\)-\1$/\1/')
 cat >"$package/usr/share/doc/kvx/copyright" <<TEXT
 kvx, the command-line companion of the Vessaly channel list editor.
 
-Copyright: the Vessaly developers
+Copyright ${years:-$(date +%Y)} the Vessaly developers
 
 The sources state no licence; ask the Vessaly developers before you pass this package on.
 TEXT
@@ -60,18 +63,21 @@ Rules-Requires-Root: no
 
 Package: kvx
 Architecture: any
-Depends: \${shlibs:Depends}, \${misc:Depends}
+Depends: \${shlibs:Depends}
 Description: check, convert, compare and order kvx channel lists
 $(python3 "$root/scripts/kvx-docs.py" package-description "$root/docs/kvx-manual.txt")
 TEXT
 
 # The libraries the binary is linked against, as package dependencies (none when it is static).
+# DEBIAN/ marks the package's root for both tools.
+mkdir -p "$package/DEBIAN"
 (cd "$work" && dpkg-shlibdeps -Tdebian/kvx.substvars debian/kvx/usr/bin/kvx 2>"$work/shlibdeps.log") || {
   cat "$work/shlibdeps.log" >&2
   exit 1
 }
 grep -v "statically linked" "$work/shlibdeps.log" >&2 || true
 (cd "$work" && dpkg-gencontrol -pkvx -Pdebian/kvx -Tdebian/kvx.substvars)
+(cd "$package" && find usr -type f -exec md5sum {} + | sort -k 2 >DEBIAN/md5sums)
 find "$package" -type d -exec chmod 755 {} +
 dpkg-deb --root-owner-group -Zxz --build "$package" "$deb" >/dev/null
 echo "deb: wrote $deb"
@@ -79,7 +85,7 @@ grep -E '^(Version|Depends|Installed-Size):' "$package/DEBIAN/control" | sed 's/
 
 # lintian: every finding shown, an error fails.
 echo "deb: lintian $(basename "$deb")"
-lintian --fail-on error --info --display-info "$deb" | sed 's/^/deb:   /'
+lintian --fail-on error --display-info "$deb" | sed 's/^/deb:   /'
 echo "deb: lintian found no error"
 
 # Unpacked into a root of its own, the kvx it holds must be the version and read a list.
