@@ -46,19 +46,20 @@ run_common=(
 # installs no recommended packages (those of the compilers and of Wine serve other programs).
 x_libraries=(libxrender1 libXrender.so.1 libxrandr2 libXrandr.so.2 libxi6 libXi.so.6 libxcursor1 libXcursor.so.1
   libxinerama1 libXinerama.so.1 libxcomposite1 libXcomposite.so.1 libxfixes3 libXfixes.so.3)
-run_i686=(
-  "wine32:i386 /usr/lib/wine/wine"
+# Each architecture's cross compiler, then Wine for it.
+build_i686=(
   "g++-mingw-w64-i686-posix /usr/bin/i686-w64-mingw32-g++-posix"
   "binutils-mingw-w64-i686 /usr/bin/i686-w64-mingw32-windres"
 )
-run_x86_64=(
-  "wine64 /usr/lib/wine/wine64"
+wine_i686=("wine32:i386 /usr/lib/wine/wine")
+build_x86_64=(
   "g++-mingw-w64-x86-64-posix /usr/bin/x86_64-w64-mingw32-g++-posix"
   "binutils-mingw-w64-x86-64 /usr/bin/x86_64-w64-mingw32-windres"
 )
+wine_x86_64=("wine64 /usr/lib/wine/wine64")
 for ((i = 0; i < ${#x_libraries[@]}; i += 2)); do
-  run_x86_64+=("${x_libraries[i]} /usr/lib/x86_64-linux-gnu/${x_libraries[i + 1]}")
-  run_i686+=("${x_libraries[i]}:i386 /usr/lib/i386-linux-gnu/${x_libraries[i + 1]}")
+  wine_x86_64+=("${x_libraries[i]} /usr/lib/x86_64-linux-gnu/${x_libraries[i + 1]}")
+  wine_i686+=("${x_libraries[i]}:i386 /usr/lib/i386-linux-gnu/${x_libraries[i + 1]}")
 done
 
 # The native kvx, its manual page and completion (made by a Python script from its help), and the
@@ -113,14 +114,19 @@ esac
 case $purpose in
   run)
     wanted=("${run_common[@]}")
-    if [ "$run_arch" = i686 ]; then wanted+=("${run_i686[@]}"); else wanted+=("${run_x86_64[@]}"); fi
+    if [ "$run_arch" = i686 ]; then
+      wanted+=("${build_i686[@]}" "${wine_i686[@]}")
+    else
+      wanted+=("${build_x86_64[@]}" "${wine_x86_64[@]}")
+    fi
     ;;
   kvx) wanted=("${kvx[@]}") ;;
   deb) wanted=("${kvx[@]}" "${deb[@]}") ;;
   test)
     # Both cross compilers everywhere; wine64 always, wine32 (and its X libraries) where it can run.
-    wanted=("${run_common[@]}" "${run_x86_64[@]}" "${run_i686[@]:1:2}" "${kvx[@]}" "${deb[@]}" "${test_only[@]}")
-    if [ "$runs32" = 1 ]; then wanted+=("${run_i686[@]}"); fi
+    wanted=("${run_common[@]}" "${build_x86_64[@]}" "${wine_x86_64[@]}" "${build_i686[@]}" "${kvx[@]}" "${deb[@]}"
+      "${test_only[@]}")
+    if [ "$runs32" = 1 ]; then wanted+=("${wine_i686[@]}"); fi
     ;;
 esac
 # Each package once, in the order first named.

@@ -56,10 +56,6 @@ class Option:
     def takes_value(self):
         return bool(self.kind)
 
-    @property
-    def long_name(self):
-        return next((n for n in self.names if n.startswith("--")), self.names[-1])
-
 
 class Positional:
     def __init__(self, left, text):
@@ -477,10 +473,6 @@ def make_text(program, prose):
 # The bash completion.
 
 
-def shell_words(words):
-    return " ".join(words)
-
-
 def make_completion(program):
     names = [c.name for c in program.commands]
     global_options = [n for o in program.options for n in o.names]
@@ -490,11 +482,11 @@ def make_completion(program):
     number_options = []
     listed_options = []
     for command in program.commands:
-        option_cases.append(f"        {command.name}) options='{shell_words(n for o in command.options for n in o.names)}' ;;")
+        option_cases.append(f"        {command.name}) options='{' '.join(n for o in command.options for n in o.names)}' ;;")
         for option in command.options:
             keys = "|".join(f"{command.name}:{n}" for n in option.names)
             if option.values:
-                value_cases.append(f"        {keys}) values='{shell_words(option.values)}' ;;")
+                value_cases.append(f"        {keys}) values='{' '.join(option.values)}' ;;")
                 if option.repeated:
                     listed_options.append(keys)
             elif option.kind == "TEXT":
@@ -527,9 +519,9 @@ def make_completion(program):
         "    done",
         "    if [[ -z $command ]]; then",
         "        if [[ $cur == -* ]]; then",
-        f"            mapfile -t COMPREPLY < <(compgen -W '{shell_words(global_options)}' -- \"$cur\")",
+        f"            mapfile -t COMPREPLY < <(compgen -W '{' '.join(global_options)}' -- \"$cur\")",
         "        else",
-        f"            mapfile -t COMPREPLY < <(compgen -W '{shell_words(names)}' -- \"$cur\")",
+        f"            mapfile -t COMPREPLY < <(compgen -W '{' '.join(names)}' -- \"$cur\")",
         "        fi",
         "        return 0",
         "    fi",

@@ -160,6 +160,34 @@ class Documents(unittest.TestCase):
             docs.check_example(line.replace("kvx.exe", "kvx", 1), program, "the Windows documents")
 
 
+class Prose(unittest.TestCase):
+    """The manual's prose may name only what the program has: anything else stops the documents."""
+
+    def test_examples_and_sections_the_program_lacks(self):
+        with open(os.path.join(ROOT, "docs", "kvx-manual.txt"), encoding="utf-8") as f:
+            prose = f.read()
+        cases = [
+            ("$ kvx frobnicate list.kvx", "no subcommand"),
+            ("$ kvx check list.kvx --by name", "no option --by"),
+            ("$ kvx export list.kvx --format xml -o x", "not xml"),
+            ("$ kvx export list.kvx --format=xml -o x", "not xml"),
+            ("$ kvx order a.kvx --like b.kvx --copy names,colours", "not colours"),
+            ("$ kvx sort list.kvx --by", "wants a value"),
+            ("$ vessaly list.kvx", "does not start with"),
+        ]
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "manual.txt")
+            out = os.path.join(folder, "kvx.1")
+            for line, why in cases + [("== COMMAND frobnicate\nText.", "no subcommand frobnicate")]:
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(prose + "\n" + line + "\n")
+                result = run(sys.executable, os.path.join(ROOT, "scripts", "kvx-docs.py"), "man",
+                             os.path.join(BUILD, "kvx", "kvx"), path, out)
+                self.assertEqual(result.returncode, 1, line)
+                self.assertIn(why, result.stderr, line)
+                self.assertFalse(os.path.exists(out), line)
+
+
 class Completion(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -196,6 +224,25 @@ class Completion(unittest.TestCase):
             self.assertEqual(complete(self.script, ["kvx", "export", "beta.kvx", "-o", "al"], cwd=folder), expected)
             # A number is no file name.
             self.assertEqual(complete(self.script, ["kvx", "export", "beta.kvx", "--codepage", ""], cwd=folder), [])
+
+
+class PackageLists(unittest.TestCase):
+    def test_every_purpose_is_within_what_make_test_installs(self):
+        def listed(*purpose):
+            result = run(os.path.join(ROOT, "scripts", "install-deps.sh"), "--list", *purpose)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            return set(result.stdout.split())
+
+        everything = listed("test")
+        runs32 = "wine32:i386" in everything
+        self.assertEqual(listed("kvx") - listed("deb"), set())
+        for purpose in (["run", "i686"], ["run", "x86_64"], ["kvx"], ["deb"]):
+            wanted = listed(*purpose)
+            self.assertTrue(wanted, purpose)
+            if not runs32:  # the tests build the 32-bit program here, but run nothing 32-bit
+                wanted = {p for p in wanted if not p.endswith(":i386")}
+            self.assertEqual(wanted - everything, set(), purpose)
+        self.assertLess(len(listed("run", "i686")), len(everything))
 
 
 class Package(unittest.TestCase):
