@@ -6,6 +6,7 @@
 #   make-deb.sh BUILD OUT
 # DEBFULLNAME and DEBEMAIL name the maintainer, as for Debian's own tools.
 set -euo pipefail
+trap 'echo "deb: failed: line $LINENO of $0" >&2' ERR
 build=$(realpath "${1:?usage: make-deb.sh BUILD OUT}")
 out=${2:?usage: make-deb.sh BUILD OUT}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,8 +23,16 @@ mkdir -p "$out"
 deb=$(realpath "$out")/kvx_${version}_${arch}.deb
 
 umask 022
-# Files in the package carry the last commit's time, so that the same sources make the same package.
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
+# Dates come from the commits (the last for the files and the changelog, the first and last for the
+# copyright), so that the same sources make the same package; from the clock where there is no history.
+if last=$(git -C "$root" log -1 --format=%ct 2>/dev/null) && [ -n "$last" ]; then
+  first=$(git -C "$root" log --format=%ct | tail -n 1)
+else
+  last=$(date +%s) first=$(date +%s)
+fi
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$last}
+years=$(date -u -d "@$first" +%Y)
+[ "$(date -u -d "@$last" +%Y)" = "$years" ] || years="$years-$(date -u -d "@$last" +%Y)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 package=$work/debian/kvx
@@ -33,8 +42,7 @@ package=$work/debian/kvx
 strip --remove-section=.comment --remove-section=.note --strip-unneeded "$package/usr/bin/kvx"
 gzip -9n "$package/usr/share/man/man1/kvx.1"
 
-# The changelog's date is the last commit's, so that the same sources make the same package.
-when=$(git -C "$root" log -1 --format=%cD 2>/dev/null || date -R)
+when=$(date -u -R -d "@$SOURCE_DATE_EPOCH")
 mkdir -p "$package/usr/share/doc/kvx"
 cat >"$work/debian/changelog" <<TEXT
 kvx ($version) unstable; urgency=medium
@@ -44,11 +52,10 @@ kvx ($version) unstable; urgency=medium
  -- $maintainer  $when
 TEXT
 gzip -9nc "$work/debian/changelog" >"$package/usr/share/doc/kvx/changelog.gz"
-years=$(git -C "$root" log --format=%cd --date=format:%Y 2>/dev/null | sort -u | sed -n '1p;$p' | paste -sd- | sed 's/^\([0-9]*\)-\1$/\1/')
 cat >"$package/usr/share/doc/kvx/copyright" <<TEXT
 kvx, the command-line companion of the Vessaly channel list editor.
 
-Copyright ${years:-$(date +%Y)} the Vessaly developers
+Copyright $years the Vessaly developers
 
 The sources state no licence; ask the Vessaly developers before you pass this package on.
 TEXT
