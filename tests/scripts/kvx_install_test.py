@@ -265,6 +265,7 @@ class Package(unittest.TestCase):
 
 
 def load_docs_tool():
+    sys.dont_write_bytecode = True  # no cache of it in the source tree
     spec = importlib.util.spec_from_file_location("kvx_docs", os.path.join(ROOT, "scripts", "kvx-docs.py"))
     module = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(module)
