@@ -26,7 +26,7 @@ int run(int argc, char** argv) {
         "kvx: check, export, import, diff, sort and order kvx channel lists, find channels listed twice; lists for "
         "and from other receivers",
         "kvx"};
-    app.set_version_flag("--version", "kvx 1.0");
+    app.set_version_flag("--version", "kvx " KVX_VERSION);
     app.require_subcommand(1);
     std::vector<Subcommand> commands;
     for (const auto add : Subcommands) commands.push_back(add(app));

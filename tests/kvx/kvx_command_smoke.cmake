@@ -1,7 +1,7 @@
 # The kvx command as a user runs it: version, check, export, import, diff, sort, order and dupes of
 # the sample list, with their exit statuses, and the imported, reordered and deduplicated lists
 # byte-identical to the sample; lists of every size and from a pipe.
-#   cmake -DKVX=... -DSAMPLE=... -DCATEGORIES=... -DWORK=... [-DRUN=wine-run.sh] -P kvx_command_smoke.cmake
+#   cmake -DKVX=... -DVERSION=... -DSAMPLE=... -DCATEGORIES=... -DWORK=... [-DRUN=wine-run.sh] -P kvx_command_smoke.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 # Under Wine, paths are given on the Z: drive that maps the Linux root.
@@ -19,7 +19,8 @@ function(kvx expected_status)
 endfunction()
 
 kvx(0 --version)
-if(NOT last_output MATCHES "kvx 1.0")
+string(REPLACE "." "\\." version_pattern "${VERSION}")
+if(NOT last_output MATCHES "^kvx ${version_pattern}\r?\n$")
   message(FATAL_ERROR "--version printed: ${last_output}")
 endif()
 kvx(0 check ${prefix}${SAMPLE} --categories ${prefix}${CATEGORIES})
