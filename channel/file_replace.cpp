@@ -255,7 +255,8 @@ bool examineTarget(const char* path, SaveTarget& target, char* why, std::size_t 
         char named[PATH_MAX];
         if (realpath(path, named) == nullptr) {
             if (errno == ENOENT)
-                std::snprintf(why, whySize, "The link names a file that does not exist: nothing is written through it.");
+                std::snprintf(why, whySize,
+                              "The link names a file that does not exist: nothing is written through it.");
             else
                 std::snprintf(why, whySize, "Cannot follow the link: %s", std::strerror(errno));
             return false;

@@ -169,8 +169,7 @@ bool readFileBytes(const char* path, FileRole role, FileBytes& bytes, std::strin
     const auto size = static_cast<std::size_t>(facts.size);
     FileReplace::clearSystemError();
     // A small file goes into ordinary memory: most of a large page for it would be cleared for nothing.
-    const bool read =
-        takesLargePages(size) ? readIntoLargePages(file, size, bytes) : readKnownSize(file, size, bytes);
+    const bool read = takesLargePages(size) ? readIntoLargePages(file, size, bytes) : readKnownSize(file, size, bytes);
     const std::string system = read ? std::string() : systemWords();  // before close, which may set its own
     closeFile(file);
     if (!read) why = "Reading the file failed: " + system;

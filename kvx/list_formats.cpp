@@ -155,9 +155,10 @@ bool detectListFormat(const std::string& path, ListFormat& format, std::string& 
     if (size == 0) {
         why = "The file is empty: no list of any format kvx reads.";
     } else if (text.find('\0') == std::string_view::npos) {
-        why = "This is text, but neither CSV in export's form (its first line starts \"position,\") nor a "
-              "channels.conf: its first line is " +
-              quotedStart(line) + ".";
+        why =
+            "This is text, but neither CSV in export's form (its first line starts \"position,\") nor a "
+            "channels.conf: its first line is " +
+            quotedStart(line) + ".";
     } else {
         why = "This is no list kvx reads: binary, but " + std::to_string(size) +
               " bytes are not whole 442-byte records of a kvx list.";
@@ -184,7 +185,8 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
         return importEnigma2(views, options, records, report);
     }
     FileBytes file;
-    if (!readFileBytes(path.c_str(), format == ListFormat::Vdr ? FileRole::Vdr : FileRole::Csv, file, why)) return false;
+    if (!readFileBytes(path.c_str(), format == ListFormat::Vdr ? FileRole::Vdr : FileRole::Csv, file, why))
+        return false;
     std::string_view text = file.view();
     if (!textAsRead(text, why)) return false;
     reserveOutput(records, ChannelTable::Capacity);  // room only: a list is written into it once

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -118,7 +118,8 @@ TEST(SaveFiles, ReplacesAllOrNoneOrThoseBeforeTheOneThatCannotBePutInPlace) {
             ChannelFile::SaveProgress progress{};
             const ChannelFile::FileResult result = ChannelFile::saveFiles(saves.data(), saves.size(), progress);
             const bool inPlace = how == Failure::CannotBePutInPlace;
-            const std::string what = std::to_string(failing) + " failing, case " + std::to_string(static_cast<int>(how));
+            const std::string what =
+                std::to_string(failing) + " failing, case " + std::to_string(static_cast<int>(how));
             EXPECT_EQ(result.ok, failing == Count) << what << ": " << result.reason;
             if (failing < Count) {
                 EXPECT_EQ(progress.failedFile, failing) << what;

@@ -68,47 +68,75 @@ TEST(SaveTarget, WritesOnlyOverARegularFileOrANewNameAndKeepsWhatTheOldFileWas) 
     const TargetCase cases[] = {
         {"a new name", [](const ScratchFolder&) { return true; }, true, {{"target", created}}, {{"target", &New}}},
         {"a file only its owner may read and write",
-         [](const ScratchFolder& f) { return oldFile(f.file("target"), 0600); }, true, {{"target", "file 0600"}},
+         [](const ScratchFolder& f) { return oldFile(f.file("target"), 0600); },
+         true,
+         {{"target", "file 0600"}},
          {{"target", &New}}},
         {"a file its group may read, with the set-group-ID bit",
-         [](const ScratchFolder& f) { return oldFile(f.file("target"), 02640); }, true, {{"target", "file 2640"}},
+         [](const ScratchFolder& f) { return oldFile(f.file("target"), 02640); },
+         true,
+         {{"target", "file 2640"}},
          {{"target", &New}}},
-        {"a read-only file", [](const ScratchFolder& f) { return oldFile(f.file("target"), 0444); }, false,
-         {{"target", "file 0444"}}, {{"target", &Old}}},
+        {"a read-only file",
+         [](const ScratchFolder& f) { return oldFile(f.file("target"), 0444); },
+         false,
+         {{"target", "file 0444"}},
+         {{"target", &Old}}},
         {"a file whose owner may not write it, though others may",
-         [](const ScratchFolder& f) { return oldFile(f.file("target"), 0466); }, false, {{"target", "file 0466"}},
+         [](const ScratchFolder& f) { return oldFile(f.file("target"), 0466); },
+         false,
+         {{"target", "file 0466"}},
          {{"target", &Old}}},
         {"a symbolic link to a file in another folder",
          [](const ScratchFolder& f) {
              return makeFolder(f.file("real")) && oldFile(f.file("real/list.kvx"), 0640) &&
                     symlink("real/list.kvx", f.file("target").c_str()) == 0;
          },
-         true, {{"target", "link"}, {"real/list.kvx", "file 0640"}}, {{"real/list.kvx", &New}}},
+         true,
+         {{"target", "link"}, {"real/list.kvx", "file 0640"}},
+         {{"real/list.kvx", &New}}},
         {"a symbolic link to a link to a read-only file",
          [](const ScratchFolder& f) {
              return oldFile(f.file("real"), 0400) && symlink("real", f.file("middle").c_str()) == 0 &&
                     symlink("middle", f.file("target").c_str()) == 0;
          },
-         false, {{"target", "link"}, {"middle", "link"}, {"real", "file 0400"}}, {{"real", &Old}}},
-        {"a symbolic link to nothing", [](const ScratchFolder& f) { return symlink("gone", f.file("target").c_str()) == 0; },
-         false, {{"target", "link"}, {"gone", "none"}}, {}},
-        {"a FIFO", [](const ScratchFolder& f) { return mkfifo(f.file("target").c_str(), 0644) == 0; }, false,
-         {{"target", "fifo"}}, {}},
+         false,
+         {{"target", "link"}, {"middle", "link"}, {"real", "file 0400"}},
+         {{"real", &Old}}},
+        {"a symbolic link to nothing",
+         [](const ScratchFolder& f) { return symlink("gone", f.file("target").c_str()) == 0; },
+         false,
+         {{"target", "link"}, {"gone", "none"}},
+         {}},
+        {"a FIFO",
+         [](const ScratchFolder& f) { return mkfifo(f.file("target").c_str(), 0644) == 0; },
+         false,
+         {{"target", "fifo"}},
+         {}},
         {"a symbolic link to a FIFO",
          [](const ScratchFolder& f) {
              return mkfifo(f.file("pipe").c_str(), 0644) == 0 && symlink("pipe", f.file("target").c_str()) == 0;
          },
-         false, {{"target", "link"}, {"pipe", "fifo"}}, {}},
+         false,
+         {{"target", "link"}, {"pipe", "fifo"}},
+         {}},
         {"a character device (root only)",
          [](const ScratchFolder& f) { return mknod(f.file("target").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
-         false, {{"target", "device"}}, {}},
-        {"a folder", [](const ScratchFolder& f) { return makeFolder(f.file("target")); }, false,
-         {{"target", "folder"}}, {}},
+         false,
+         {{"target", "device"}},
+         {}},
+        {"a folder",
+         [](const ScratchFolder& f) { return makeFolder(f.file("target")); },
+         false,
+         {{"target", "folder"}},
+         {}},
         {"a file with a second name (hard link)",
          [](const ScratchFolder& f) {
              return oldFile(f.file("target"), 0644) && link(f.file("target").c_str(), f.file("other").c_str()) == 0;
          },
-         false, {{"target", "file 0644"}, {"other", "file 0644"}}, {{"target", &Old}, {"other", &Old}}},
+         false,
+         {{"target", "file 0644"}, {"other", "file 0644"}},
+         {{"target", &Old}, {"other", &Old}}},
     };
     for (const TargetCase& c : cases) {
         ScratchFolder folder;
@@ -119,11 +147,13 @@ TEST(SaveTarget, WritesOnlyOverARegularFileOrANewNameAndKeepsWhatTheOldFileWas) 
             continue;
         }
         std::vector<std::string> before = folderEntries(folder.path);
-        const ChannelFile::FileResult result = ChannelFile::saveBytes(folder.file("target").c_str(), New.data(), New.size());
+        const ChannelFile::FileResult result =
+            ChannelFile::saveBytes(folder.file("target").c_str(), New.data(), New.size());
         EXPECT_EQ(result.ok, c.saved) << c.what << ": " << result.reason;
         if (!c.saved) EXPECT_NE(result.reason[0], '\0') << c.what;
         for (const auto& [name, kind] : c.kinds) EXPECT_EQ(kindOf(folder.file(name)), kind) << c.what << ", " << name;
-        for (const auto& [name, bytes] : c.bytes) EXPECT_EQ(readFile(folder.file(name)), *bytes) << c.what << ", " << name;
+        for (const auto& [name, bytes] : c.bytes)
+            EXPECT_EQ(readFile(folder.file(name)), *bytes) << c.what << ", " << name;
         std::vector<std::string> after = folderEntries(folder.path);
         if (c.saved && before.empty()) before.push_back("target");
         std::sort(before.begin(), before.end());
@@ -167,11 +197,9 @@ TEST(SaveTarget, RefusesDevicesFoldersReadOnlyFilesAndSecondNames) {
     SetFileAttributesA(folder.file("read-only").c_str(), FILE_ATTRIBUTE_NORMAL);
     std::vector<std::string> entries = folderEntries(folder.path);
     std::sort(entries.begin(), entries.end());
-    const std::vector<std::string> expected = linked
-                                                  ? std::vector<std::string>{"folder", "linked", "new", "plain",
-                                                                             "read-only", "second"}
-                                                  : std::vector<std::string>{"folder", "linked", "new", "plain",
-                                                                             "read-only"};
+    const std::vector<std::string> expected =
+        linked ? std::vector<std::string>{"folder", "linked", "new", "plain", "read-only", "second"}
+               : std::vector<std::string>{"folder", "linked", "new", "plain", "read-only"};
     EXPECT_EQ(entries, expected) << "no temporary file is left";
 }
 
