@@ -129,8 +129,13 @@ bool examineTarget(const char* path, SaveTarget& target, char* why, std::size_t 
     if (!copyPath(path, target, why, whySize)) return false;
     const HANDLE handle = openToExamine(path);
     if (handle == INVALID_HANDLE_VALUE) {
-        // Nothing there yet, or nothing this process may look at: creating the file says which.
-        return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;  // creating says which
+        // Something is there that will not even be looked at (CON under Wine): no file to replace.
+        char words[160];
+        systemMessage(error, words, sizeof words);
+        std::snprintf(why, whySize, "Cannot examine the file: %s", words);
+        return false;
     }
     const DWORD type = GetFileType(handle);
     BY_HANDLE_FILE_INFORMATION facts{};

@@ -79,7 +79,9 @@ void sayCounts(const OrderResult& result, std::size_t referenceSize, std::span<c
     appendNumber(out, static_cast<std::int64_t>(referenceSize));
     out += '\n';
     for (const int r : result.missing) {
-        out += "kvx: " + Like + ": not found: ";
+        out += "kvx: ";
+        appendMessageText(out, Like);
+        out += ": not found: ";
         appendNumber(out, r + std::int64_t{1});
         out += ' ';
         appendName(out, reference[r]);

@@ -156,7 +156,7 @@ bool detectListFormat(const std::string& path, ListFormat& format, std::string& 
         why = "The file is empty: no list of any format kvx reads.";
     } else if (text.find('\0') == std::string_view::npos) {
         why =
-            "This is text, but neither CSV in export's form (its first line starts \"position,\") nor a "
+            "This is text, but neither CSV in export's form (whose first line starts \"position,\") nor a "
             "channels.conf: its first line is " +
             quotedStart(line) + ".";
     } else {

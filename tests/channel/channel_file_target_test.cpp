@@ -150,7 +150,9 @@ TEST(SaveTarget, WritesOnlyOverARegularFileOrANewNameAndKeepsWhatTheOldFileWas) 
         const ChannelFile::FileResult result =
             ChannelFile::saveBytes(folder.file("target").c_str(), New.data(), New.size());
         EXPECT_EQ(result.ok, c.saved) << c.what << ": " << result.reason;
-        if (!c.saved) EXPECT_NE(result.reason[0], '\0') << c.what;
+        if (!c.saved) {
+            EXPECT_NE(result.reason[0], '\0') << c.what;
+        }
         for (const auto& [name, kind] : c.kinds) EXPECT_EQ(kindOf(folder.file(name)), kind) << c.what << ", " << name;
         for (const auto& [name, bytes] : c.bytes)
             EXPECT_EQ(readFile(folder.file(name)), *bytes) << c.what << ", " << name;
@@ -190,10 +192,14 @@ TEST(SaveTarget, RefusesDevicesFoldersReadOnlyFilesAndSecondNames) {
         const Bytes before = readFile(c.path);
         const ChannelFile::FileResult result = ChannelFile::saveBytes(c.path.c_str(), New.data(), New.size());
         EXPECT_EQ(result.ok, c.saved) << c.path << ": " << result.reason;
-        if (c.isFile) EXPECT_EQ(readFile(c.path), c.saved ? New : before) << c.path;
+        if (c.isFile) {
+            EXPECT_EQ(readFile(c.path), c.saved ? New : before) << c.path;
+        }
     }
     EXPECT_NE(GetFileAttributesA(folder.file("folder").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    if (linked) EXPECT_EQ(readFile(folder.file("second")), Old);
+    if (linked) {
+        EXPECT_EQ(readFile(folder.file("second")), Old);
+    }
     SetFileAttributesA(folder.file("read-only").c_str(), FILE_ATTRIBUTE_NORMAL);
     std::vector<std::string> entries = folderEntries(folder.path);
     std::sort(entries.begin(), entries.end());

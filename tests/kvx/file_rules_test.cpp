@@ -276,8 +276,9 @@ TEST(KvxWrites, OnlyRegularFilesOrNewNamesKeepingModesFollowingLinksNeverOverAnI
         EXPECT_TRUE(onlyPrintable(scratch.err())) << "line " << c.line;
         const std::map<std::string, Bytes> after = scratch.snapshot();
         for (const Expected& e : c.after) {
-            if (e.kind != nullptr)
+            if (e.kind != nullptr) {
                 EXPECT_EQ(kindOf(scratch.file(e.name)), e.kind) << "line " << c.line << ", " << e.name;
+            }
             if (!before.contains(e.name) && e.bytes == nullptr) continue;
             const Bytes& expected = e.bytes != nullptr ? *e.bytes : before.at(e.name);
             EXPECT_TRUE(after.contains(e.name) && after.at(e.name) == expected) << "line " << c.line << ", " << e.name;
@@ -287,12 +288,14 @@ TEST(KvxWrites, OnlyRegularFilesOrNewNamesKeepingModesFollowingLinksNeverOverAnI
             const std::string& changed = name;
             const bool expected =
                 std::any_of(c.after.begin(), c.after.end(), [&](const Expected& e) { return changed == e.name; });
-            if (!expected)
+            if (!expected) {
                 EXPECT_TRUE(before.contains(name) && before.at(name) == bytes) << "line " << c.line << ", " << name;
+            }
         }
-        if (c.output != nullptr)
+        if (c.output != nullptr) {
             EXPECT_TRUE(scratch.out().starts_with(c.output))
                 << "line " << c.line << ": " << scratch.out().substr(0, 80);
+        }
     }
 }
 
@@ -420,8 +423,9 @@ TEST(KvxReads, RefusesWhatIsNoListItReadsAndNeverPrintsControlBytes) {
         const std::map<std::string, Bytes> before = scratch.snapshot();
         EXPECT_EQ(scratch.kvx(c.args), c.status) << "line " << c.line << ": " << scratch.err();
         EXPECT_TRUE(onlyPrintable(scratch.err())) << "line " << c.line << ": " << scratch.err();
-        if (!c.said.empty())
+        if (!c.said.empty()) {
             EXPECT_NE(scratch.err().find(c.said), Bytes::npos) << "line " << c.line << ": " << scratch.err();
+        }
         EXPECT_EQ(scratch.snapshot(), before) << "line " << c.line;
         EXPECT_EQ(kindOf(scratch.file("n.kvx")), "none") << "line " << c.line;
     }
