@@ -1,20 +1,17 @@
 // What kvx does to the files a user names, run as a user runs it: the built program in a scratch
-// folder, each case made for real (FIFOs, devices, links, modes, byte-order marks, control bytes),
-// and judged by what is on the disk afterwards and by the exit status, never by kvx's own code.
+// folder holding the sample list as l.kvx, each case made there for real by a shell line (FIFOs,
+// devices, links, modes, byte-order marks, control bytes), and judged by what is on the disk
+// afterwards, by the exit status and by what reaches the terminal, never by kvx's own code.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -22,22 +19,18 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using Bytes = std::string;
-constexpr std::size_t RecordSize = 442;
 
-Bytes readBytes(const std::string& path) {
+Bytes readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
 }
 
-void writeBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // "file 0600", "link", "fifo", "device", "folder", "none": what a name is, without following it.
-std::string kindOf(const std::string& path) {
+std::string kindOf(const fs::path& path) {
     struct stat facts {};
     if (lstat(path.c_str(), &facts) != 0) return "none";
     if (S_ISLNK(facts.st_mode)) return "link";
@@ -49,13 +42,14 @@ std::string kindOf(const std::string& path) {
     return mode;
 }
 
-// The sample list sorted by SID, stably, from its bytes: what `sort --by sid` must write.
-Bytes sortedBySid(const Bytes& list) {
+const Bytes Sample = readBytes(SAMPLE_LIST);
+
+// The sample sorted by SID (bytes 14 and 15 of each 442-byte record), stably: what `sort --by sid` writes.
+Bytes sortedBySid() {
     std::vector<Bytes> records;
-    for (std::size_t at = 0; at + RecordSize <= list.size(); at += RecordSize)
-        records.push_back(list.substr(at, RecordSize));
+    for (std::size_t at = 0; at < Sample.size(); at += 442) records.push_back(Sample.substr(at, 442));
     const auto sid = [](const Bytes& r) {
-        return static_cast<unsigned char>(r[14]) | static_cast<unsigned char>(r[15]) << 8;
+        return static_cast<unsigned char>(r[15]) * 256 + static_cast<unsigned char>(r[14]);
     };
     std::stable_sort(records.begin(), records.end(), [&](const Bytes& a, const Bytes& b) { return sid(a) < sid(b); });
     Bytes sorted;
@@ -63,385 +57,180 @@ Bytes sortedBySid(const Bytes& list) {
     return sorted;
 }
 
-// A scratch folder holding the sample list as l.kvx; kvx runs inside it.
 struct Scratch {
-    std::string path;
+    fs::path path;
     Scratch() {
         char name[] = "/tmp/kvx-files-XXXXXX";
         path = mkdtemp(name);
-        writeBytes(file("l.kvx"), readBytes(SAMPLE_LIST));
-        chmod(file("l.kvx").c_str(), 0644);
+        fs::copy_file(SAMPLE_LIST, path / "l.kvx");
+        fs::permissions(path / "l.kvx", fs::perms(0644));
     }
-    ~Scratch() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string file(const std::string& name) const { return path + "/" + name; }
+    ~Scratch() { fs::remove_all(path); }
 
-    // kvx with args, given a minute at most (a read that waits forever fails the case, not the run).
-    int kvx(const std::vector<std::string>& args) const {
-        std::string command = "cd '" + path + "' && timeout 60 '" KVX_PROGRAM "'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >.stdout 2>.stderr";
+    // A shell line run in the folder, K standing for kvx given a minute at most (a read that waits
+    // forever fails its case, not the run); the exit status.
+    int run(const std::string& line) const {
+        const std::string command = "cd '" + path.string() + "' && K() { timeout 60 '" KVX_PROGRAM "' \"$@\"; } && { " +
+                                    line + "; } >.out 2>.err";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    Bytes out() const { return readBytes(file(".stdout")); }
-    Bytes err() const { return readBytes(file(".stderr")); }
+    Bytes out() const { return readBytes(path / ".out"); }
+    Bytes err() const { return readBytes(path / ".err"); }
 
-    // Every regular file's bytes, by name, through links, the folders below included.
-    std::map<std::string, Bytes> snapshot(const std::string& under = "") const {
+    // Every regular file's bytes by name, through links, folders below included.
+    std::map<std::string, Bytes> files() const {
         std::map<std::string, Bytes> files;
-        DIR* dir = opendir(file(under).c_str());
-        while (const dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
-            const std::string name = under.empty() ? entry->d_name : under + "/" + entry->d_name;
-            if (entry->d_name[0] == '.') continue;
-            struct stat facts {};
-            if (stat(file(name).c_str(), &facts) != 0) continue;
-            if (S_ISREG(facts.st_mode)) files[name] = readBytes(file(name));
-            if (S_ISDIR(facts.st_mode) && entry->d_type != DT_LNK) files.merge(snapshot(name));
+        for (const auto& entry : fs::recursive_directory_iterator(path)) {
+            const std::string name = entry.path().lexically_relative(path).string();
+            std::error_code error;
+            if (name[0] != '.' && fs::is_regular_file(entry.path(), error)) files[name] = readBytes(entry.path());
         }
-        if (dir != nullptr) closedir(dir);
         return files;
     }
 };
 
-bool isRoot() { return geteuid() == 0; }
-
-// Standard error holds no byte a terminal would act on but the line feeds between messages.
-bool onlyPrintable(const Bytes& text) {
-    return std::none_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && byte != '\n') || byte == 0x7F;
-    });
+// Nothing a terminal would act on: no control byte but the line feeds between messages.
+bool printable(const Bytes& text) {
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7F; });
 }
 
-const Bytes Sample = readBytes(SAMPLE_LIST);
-
-// The sample exported to CSV, made once by the kvx under test: it is the input of cases, never
-// what a result is compared with.
-Bytes sampleCsv() {
-    static const Bytes csv = [] {
-        Scratch scratch;
-        scratch.kvx({"export", "l.kvx", "-o", "l.csv"});
-        return readBytes(scratch.file("l.csv"));
-    }();
-    return csv;
+// Kinds each name must have afterwards, "name=kind" apart by spaces; every file not named there must
+// hold its old bytes, and no other file may have appeared.
+void expectAfter(const Scratch& s, const std::map<std::string, Bytes>& before, const std::string& kinds,
+                 const std::map<std::string, Bytes>& changed, int line) {
+    std::istringstream list(kinds);
+    for (std::string pair; list >> pair;) {
+        const std::size_t is = pair.find('=');
+        std::string kind = pair.substr(is + 1);
+        std::replace(kind.begin(), kind.end(), '_', ' ');
+        EXPECT_EQ(kindOf(s.path / pair.substr(0, is)), kind) << "line " << line << ": " << pair;
+    }
+    std::map<std::string, Bytes> expected = before;
+    for (const auto& [name, bytes] : changed) expected[name] = bytes;
+    const std::map<std::string, Bytes> after = s.files();
+    std::string names;
+    for (const auto& [name, bytes] : after)
+        names += " " + name + (expected.contains(name) && expected.at(name) == bytes ? "" : "*");
+    EXPECT_TRUE(after == expected) << "line " << line << ": files other than expected (*):" << names;
 }
 
-struct Expected {
-    const char* name;
-    const char* kind;    // kindOf, or nullptr: not looked at
-    const Bytes* bytes;  // nullptr: as before the command
-};
-
-struct WriteCase {
+struct Case {
     int line;
-    std::function<bool(const Scratch&)> make;  // false: this system cannot make the case
-    std::vector<std::string> args;
+    std::string setup;  // shell line; a case whose setup fails (a device when not root) is skipped
+    const char* run;
     int status;
-    std::vector<Expected> after;
-    const char* output;  // what standard output starts with, or nullptr for nothing
+    const char* kinds;
+    const char* said;  // a piece of standard error or output, or ""
 };
 
 TEST(KvxWrites, OnlyRegularFilesOrNewNamesKeepingModesFollowingLinksNeverOverAnInput) {
-    const Bytes sorted = sortedBySid(Sample);
-    const auto none = [](const Scratch&) { return true; };
-    const auto withCsv = [](const Scratch& s) {
-        writeBytes(s.file("l.csv"), sampleCsv());
-        return true;
+    const Bytes sorted = sortedBySid();
+    const Case cases[] = {
+        {__LINE__, "mkfifo f", "K sort l.kvx --by sid -o f", 2, "f=fifo", "FIFO"},
+        {__LINE__, "mknod d c 1 3", "K sort l.kvx --by sid -o d", 2, "d=device", "device"},
+        {__LINE__, "mkdir d", "K sort l.kvx --by sid -o d", 2, "d=folder", "folder"},
+        {__LINE__, "ln -s gone.kvx d", "K sort l.kvx --by sid -o d", 2, "d=link gone.kvx=none", "does not exist"},
+        {__LINE__, "mkdir r && mv l.kvx r && ln -s r/l.kvx l.kvx", "K sort l.kvx --by sid", 0,
+         "l.kvx=link r/l.kvx=file_0644", ""},
+        {__LINE__, "chmod 600 l.kvx", "K sort l.kvx --by sid", 0, "l.kvx=file_0600", ""},
+        {__LINE__, "chmod 444 l.kvx", "K sort l.kvx --by sid", 2, "l.kvx=file_0444", "read-only"},
+        {__LINE__, "chmod 400 l.kvx", "K dupes l.kvx --remove -o l.kvx", 2, "l.kvx=file_0400", "read-only"},
+        {__LINE__, "ln l.kvx m.kvx", "K sort l.kvx --by sid", 2, "l.kvx=file_0644 m.kvx=file_0644", "2 names"},
+        {__LINE__, "true", "K export l.kvx -o l.kvx", 2, "l.kvx=file_0644", "also the kvx list"},
+        {__LINE__, "mkdir s", "K export l.kvx --format vdr --source S19.2E -o s/../l.kvx", 2, "", "also the kvx list"},
+        {__LINE__, "K export l.kvx -o l.csv && ln -s l.csv m.csv", "K import l.csv -o m.csv", 2, "", "also the CSV"},
+        {__LINE__, "K export l.kvx -o l.csv", "K order l.kvx --like l.csv -o ./l.csv", 2, "", "also the CSV"},
+        {__LINE__, "echo News > c.txt", "K order l.kvx --like l.kvx --categories c.txt -o c.txt", 2, "",
+         "also the categories file"},
+        {__LINE__, "mkdir e && ln -s ../l.kvx e/lamedb", "K export l.kvx --format enigma2 --source S19.2E -o e", 2,
+         "e/lamedb5=none", "also the kvx list"},
+        {__LINE__, "ln -s l.kvx o.kvx", "K order l.kvx --like l.kvx -o o.kvx", 0, "o.kvx=link", ""},  // list over list
+        {__LINE__, "true", "K export l.kvx -o -", 0, "-=none", "position,name,"},
+        {__LINE__, "true", "K export l.kvx --format vdr --source S19.2E -o -", 0, "-=none", ":S19.2E:"},
+        {__LINE__, "true", "K sort l.kvx --by sid -o -", 2, "-=none", "Standard output takes text"},
+        {__LINE__, "K export l.kvx -o l.csv", "K import l.csv -o -", 2, "-=none", "Standard output takes text"},
+        {__LINE__, "true", "K export l.kvx --format enigma2 --source S19.2E -o -", 2, "-=none", ""},
     };
-    const std::vector<WriteCase> cases = {
-        {__LINE__,
-         [](const Scratch& s) { return mkfifo(s.file("f").c_str(), 0600) == 0; },
-         {"sort", "l.kvx", "--by", "sid", "-o", "f"},
-         2,
-         {{"f", "fifo", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return isRoot() && mknod(s.file("d").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
-         {"sort", "l.kvx", "--by", "sid", "-o", "d"},
-         2,
-         {{"d", "device", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return mkdir(s.file("d").c_str(), 0755) == 0; },
-         {"sort", "l.kvx", "--by", "sid", "-o", "d"},
-         2,
-         {{"d", "folder", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) {
-             return mkdir(s.file("real").c_str(), 0755) == 0 &&
-                    rename(s.file("l.kvx").c_str(), s.file("real/l.kvx").c_str()) == 0 &&
-                    symlink("real/l.kvx", s.file("link.kvx").c_str()) == 0;
-         },
-         {"sort", "link.kvx", "--by", "sid"},
-         0,
-         {{"link.kvx", "link", &sorted}, {"real/l.kvx", "file 0644", &sorted}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return symlink("gone.kvx", s.file("dangling").c_str()) == 0; },
-         {"sort", "l.kvx", "--by", "sid", "-o", "dangling"},
-         2,
-         {{"dangling", "link", nullptr}, {"gone.kvx", "none", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return chmod(s.file("l.kvx").c_str(), 0600) == 0; },
-         {"sort", "l.kvx", "--by", "sid"},
-         0,
-         {{"l.kvx", "file 0600", &sorted}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return chmod(s.file("l.kvx").c_str(), 0444) == 0; },
-         {"sort", "l.kvx", "--by", "sid"},
-         2,
-         {{"l.kvx", "file 0444", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return chmod(s.file("l.kvx").c_str(), 0400) == 0; },
-         {"dupes", "l.kvx", "--remove", "-o", "l.kvx"},
-         2,
-         {{"l.kvx", "file 0400", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return link(s.file("l.kvx").c_str(), s.file("second.kvx").c_str()) == 0; },
-         {"sort", "l.kvx", "--by", "sid"},
-         2,
-         {{"l.kvx", "file 0644", nullptr}, {"second.kvx", "file 0644", nullptr}},
-         nullptr},
-        {__LINE__, none, {"export", "l.kvx", "-o", "l.kvx"}, 2, {{"l.kvx", "file 0644", nullptr}}, nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return mkdir(s.file("sub").c_str(), 0755) == 0; },
-         {"export", "l.kvx", "--format", "vdr", "--source", "S19.2E", "-o", "sub/../l.kvx"},
-         2,
-         {{"l.kvx", "file 0644", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) { return symlink("l.kvx", s.file("other.kvx").c_str()) == 0; },
-         {"order", "l.kvx", "--like", "l.kvx", "-o", "other.kvx"},
-         0,
-         {{"l.kvx", "file 0644", nullptr}},
-         nullptr},  // same kind
-        {__LINE__,
-         [&](const Scratch& s) { return withCsv(s) && link(s.file("l.csv").c_str(), s.file("same.csv").c_str()) == 0; },
-         {"import", "l.csv", "-o", "same.csv"},
-         2,
-         {{"l.csv", "file 0644", nullptr}},
-         nullptr},
-        {__LINE__,
-         withCsv,
-         {"order", "l.kvx", "--like", "l.csv", "-o", "./l.csv"},
-         2,
-         {{"l.csv", "file 0644", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) {
-             writeBytes(s.file("c.txt"), "News\nSport\n");
-             return true;
-         },
-         {"order", "l.kvx", "--like", "l.kvx", "--categories", "c.txt", "-o", "c.txt"},
-         2,
-         {{"c.txt", "file 0644", nullptr}},
-         nullptr},
-        {__LINE__,
-         [](const Scratch& s) {
-             return mkdir(s.file("e2").c_str(), 0755) == 0 && symlink("../l.kvx", s.file("e2/lamedb").c_str()) == 0;
-         },
-         {"export", "l.kvx", "--format", "enigma2", "--source", "S19.2E", "-o", "e2"},
-         2,
-         {{"l.kvx", "file 0644", nullptr}, {"e2/lamedb5", "none", nullptr}},
-         nullptr},
-        {__LINE__, none, {"export", "l.kvx", "-o", "-"}, 0, {{"-", "none", nullptr}}, "position,name,"},
-        {__LINE__,
-         none,
-         {"export", "l.kvx", "--format", "vdr", "--source", "S19.2E", "-o", "-"},
-         0,
-         {{"-", "none", nullptr}},
-         ":"},
-        {__LINE__, none, {"sort", "l.kvx", "--by", "sid", "-o", "-"}, 2, {{"-", "none", nullptr}}, nullptr},
-        {__LINE__, withCsv, {"import", "l.csv", "-o", "-"}, 2, {{"-", "none", nullptr}}, nullptr},
-        {__LINE__,
-         none,
-         {"export", "l.kvx", "--format", "enigma2", "--source", "S19.2E", "-o", "-"},
-         2,
-         {{"-", "none", nullptr}},
-         nullptr},
-    };
-    for (const WriteCase& c : cases) {
-        Scratch scratch;
-        if (!c.make(scratch)) {
-            std::printf("line %d: cannot be made here (root only): skipped\n", c.line);
+    for (const Case& c : cases) {
+        Scratch s;
+        if (s.run(c.setup) != 0) {
+            std::printf("line %d: \"%s\" cannot be done here (root only): skipped\n", c.line, c.setup.c_str());
             continue;
         }
-        const std::map<std::string, Bytes> before = scratch.snapshot();
-        EXPECT_EQ(scratch.kvx(c.args), c.status) << "line " << c.line << ": " << scratch.err();
-        EXPECT_TRUE(onlyPrintable(scratch.err())) << "line " << c.line;
-        const std::map<std::string, Bytes> after = scratch.snapshot();
-        for (const Expected& e : c.after) {
-            if (e.kind != nullptr) {
-                EXPECT_EQ(kindOf(scratch.file(e.name)), e.kind) << "line " << c.line << ", " << e.name;
-            }
-            if (!before.contains(e.name) && e.bytes == nullptr) continue;
-            const Bytes& expected = e.bytes != nullptr ? *e.bytes : before.at(e.name);
-            EXPECT_TRUE(after.contains(e.name) && after.at(e.name) == expected) << "line " << c.line << ", " << e.name;
-        }
-        // Nothing else changed, and no temporary file is left.
-        for (const auto& [name, bytes] : after) {
-            const std::string& changed = name;
-            const bool expected =
-                std::any_of(c.after.begin(), c.after.end(), [&](const Expected& e) { return changed == e.name; });
-            if (!expected) {
-                EXPECT_TRUE(before.contains(name) && before.at(name) == bytes) << "line " << c.line << ", " << name;
-            }
-        }
-        if (c.output != nullptr) {
-            EXPECT_TRUE(scratch.out().starts_with(c.output))
-                << "line " << c.line << ": " << scratch.out().substr(0, 80);
-        }
+        const std::map<std::string, Bytes> before = s.files();
+        EXPECT_EQ(s.run(c.run), c.status) << "line " << c.line << ": " << s.err();
+        EXPECT_TRUE(printable(s.err())) << "line " << c.line;
+        EXPECT_NE((s.err() + s.out()).find(c.said), Bytes::npos) << "line " << c.line << ": " << s.err();
+        // Where the sorted list went: the file a link names, else the list itself.
+        std::map<std::string, Bytes> changed;
+        if (c.status == 0 && std::string(c.run).starts_with("K sort"))
+            changed[fs::exists(s.path / "r") ? "r/l.kvx" : "l.kvx"] = sorted;
+        if (c.setup.starts_with("mkdir r")) changed["l.kvx"] = changed["r/l.kvx"];
+        expectAfter(s, before, c.kinds, changed, c.line);
     }
 }
-
-// A list none of whose channels is in the sample: other services, names and transponders.
-Bytes strangerList() {
-    Bytes list = Sample.substr(0, 2 * RecordSize);
-    for (std::size_t r = 0; r < 2; ++r) {
-        Bytes record = list.substr(r * RecordSize, RecordSize);
-        record[0] = 1;  // frequency
-        record[1] = record[2] = record[3] = 0;
-        record[12] = record[13] = static_cast<char>(0xEE);  // TID
-        record[14] = static_cast<char>(0xE0 + r);           // SID
-        record[15] = static_cast<char>(0xEE);
-        std::memcpy(&record[0x35], "Nobody Knows\0", 13);  // name
-        list.replace(r * RecordSize, RecordSize, record);
-    }
-    return list;
-}
-
-struct HostileCase {
-    int line;
-    std::function<bool(const Scratch&)> make;
-    std::vector<std::string> args;
-    int status;
-    std::string said;  // a piece of standard error, or empty
-};
 
 // Inputs that must neither hang kvx, nor be taken for what they are not, nor reach the terminal raw,
-// nor cost a list: after each, every file is as it was and no new file exists.
+// nor cost a list: after each, every file is as it was and no other file exists.
 TEST(KvxReads, RefusesWhatIsNoListItReadsAndNeverPrintsControlBytes) {
-    const auto file = [](const char* name, Bytes bytes) {
-        return [name, bytes](const Scratch& s) {
-            writeBytes(s.file(name), bytes);
-            return true;
-        };
-    };
-    const auto settingsWithBouquet = [](std::function<bool(const std::string&)> make) {
-        return [make](const Scratch& s) {
-            return s.kvx({"export", "l.kvx", "--format", "enigma2", "--source", "S19.2E", "-o", "e2"}) == 0 &&
-                   std::remove(s.file("e2/userbouquet.kvx.tv").c_str()) == 0 && make(s.file("e2/userbouquet.kvx.tv"));
-        };
-    };
-    // A file of that size that takes no room on the disk.
-    const auto sparse = [](const char* name, off_t size) {
-        return [name, size](const Scratch& s) {
-            writeBytes(s.file(name), "");
-            return truncate(s.file(name).c_str(), size) == 0;
-        };
-    };
-    const Bytes csv = sampleCsv();
-    Bytes utf16 = "\xFF\xFE";
-    for (const char c : csv) (utf16 += c) += '\0';
-    // A channel whose name and provider are cut, which import says quoting them, and a bad line.
-    const Bytes vdr =
-        "Bad\x1B]2\x07Name and a name far too long for a record;Provider\x1B[2J and far too long too:"
-        "11778:V:S19.2E:27500:257:258:0:0:101:1:1:0\nx\n";
-    const std::vector<HostileCase> cases = {
-        {__LINE__, [](const Scratch& s) { return mkfifo(s.file("f").c_str(), 0600) == 0; }, {"check", "f"}, 2, "FIFO"},
-        {__LINE__,
-         [](const Scratch& s) { return mkfifo(s.file("f").c_str(), 0600) == 0; },
-         {"import", "f", "-o", "n.kvx"},
-         2,
-         "FIFO"},
-        {__LINE__,
-         [](const Scratch& s) { return mkfifo(s.file("f").c_str(), 0600) == 0; },
-         {"order", "l.kvx", "--like", "f"},
-         2,
-         "FIFO"},
-        {__LINE__, [](const Scratch&) { return true; }, {"check", "/dev/zero"}, 2, "device"},
-        {__LINE__,
-         [](const Scratch& s) { return symlink("/dev/zero", s.file("z.kvx").c_str()) == 0; },
-         {"diff", "l.kvx", "z.kvx"},
-         2,
-         "device"},
-        {__LINE__,
-         [](const Scratch& s) { return symlink("/dev/zero", s.file("c.txt").c_str()) == 0; },
-         {"check", "l.kvx", "--categories", "c.txt"},
-         2,
-         "device"},
-        {__LINE__,
-         settingsWithBouquet([](const std::string& p) { return mkfifo(p.c_str(), 0600) == 0; }),
-         {"import", "e2", "-o", "n.kvx"},
-         2,
+    const std::string e2 = "K export l.kvx --format enigma2 --source S19.2E -o e && rm e/userbouquet.kvx.tv && ";
+    const std::string csv = "K export l.kvx -o c.csv && ";
+    const std::string conf =
+        "printf 'Bad\\033]2\\007Name and a name far too long;Provider\\033[2J, far too long too:"
+        "11778:V:S19.2E:27500:257:258:0:0:101:1:1:0\\nx\\n' > c.conf";
+    // A channel on another transponder, with another service and name than any of the sample's.
+    const std::string stranger =
+        "head -c 442 l.kvx > r.kvx && printf '\\001\\0\\0\\0' | dd of=r.kvx conv=notrunc "
+        "2>/dev/null && printf '\\356\\356\\340\\356' | dd of=r.kvx bs=1 seek=12 conv=notrunc "
+        "2>/dev/null && printf 'Nobody\\0' | dd of=r.kvx bs=1 seek=53 conv=notrunc 2>/dev/null";
+    const std::vector<Case> cases = {
+        {__LINE__, "mkfifo f", "K check f", 2, "", "FIFO"},
+        {__LINE__, "mkfifo f", "K import f -o n.kvx", 2, "n.kvx=none", "FIFO"},
+        {__LINE__, "mkfifo f", "K order l.kvx --like f", 2, "", "FIFO"},
+        {__LINE__, "true", "K check /dev/zero", 2, "", "character device"},
+        {__LINE__, "ln -s /dev/zero z.kvx", "K diff l.kvx z.kvx", 2, "", "character device"},
+        {__LINE__, "ln -s /dev/zero c.txt", "K check l.kvx --categories c.txt", 2, "", "character device"},
+        {__LINE__, e2 + "mkfifo e/userbouquet.kvx.tv", "K import e -o n.kvx", 2, "n.kvx=none",
          "userbouquet.kvx.tv: This is a FIFO"},
-        {__LINE__,
-         settingsWithBouquet([](const std::string& p) { return symlink("/dev/zero", p.c_str()) == 0; }),
-         {"import", "e2", "-o", "n.kvx"},
-         2,
+        {__LINE__, e2 + "ln -s /dev/zero e/userbouquet.kvx.tv", "K import e -o n.kvx", 2, "n.kvx=none",
          "userbouquet.kvx.tv: This is a character device"},
-        {__LINE__, sparse("big.kvx", 16385 * 442), {"check", "big.kvx"}, 2, "16385 records"},
-        {__LINE__, sparse("big.csv", (64 << 20) + 1), {"import", "big.csv", "-o", "n.kvx"}, 2, "64 MB"},
-        {__LINE__,
-         file("r.csv", "\xEF\xBB\xBF" + csv),
-         {"order", "l.kvx", "--like", "r.csv", "--unmatched", "drop"},
-         0,
+        {__LINE__, "truncate -s 7242330 b.kvx", "K check b.kvx", 2, "", "16385 records"},
+        {__LINE__, "truncate -s 67108865 b.csv", "K import b.csv -o n.kvx", 2, "n.kvx=none", "64 MB"},
+        {__LINE__, csv + "printf '\\357\\273\\277' | cat - c.csv > r.csv",
+         "K order l.kvx --like r.csv --unmatched drop", 0, "",
          "not found: 0 of 39"},  // ordered like itself: the same bytes
-        {__LINE__, file("r.csv", "\xEF\xBB\xBF" + csv), {"import", "r.csv", "-o", "l.kvx"}, 0, ""},  // the same list
-        {__LINE__, file("r.csv", utf16), {"order", "l.kvx", "--like", "r.csv", "--unmatched", "drop"}, 2, "UTF-16"},
-        {__LINE__, file("r.csv", utf16), {"import", "r.csv", "-o", "n.kvx"}, 2, "UTF-16"},
-        {__LINE__, file("r.csv", Bytes("\xFF\xFE\0\0p\0\0\0", 8)), {"import", "r.csv", "-o", "n.kvx"}, 2, "UTF-32"},
-        {__LINE__, file("r.csv", Bytes("\0\0\xFE\xFFp", 5)), {"order", "l.kvx", "--like", "r.csv"}, 2, "UTF-32"},
-        {__LINE__, file("r.kvx", Sample + "x"), {"order", "l.kvx", "--like", "r.kvx"}, 2, "not whole 442-byte records"},
-        {__LINE__,
-         file("r.txt", "aaaa\x1B[2J" + Bytes(438, 'a') + "\n"),
-         {"order", "l.kvx", "--like", "r.txt"},
-         2,
-         "\"aaaa\\x1B[2J" + std::string(72, 'a') + "...\""},
-        {__LINE__,
-         file("r.kvx", strangerList()),
-         {"order", "l.kvx", "--like", "r.kvx", "--unmatched", "drop"},
-         2,
-         "no channel of l.kvx"},
-        {__LINE__, file("r.kvx", strangerList()), {"order", "l.kvx", "--like", "r.kvx"}, 2, "no channel of l.kvx"},
-        {__LINE__,
-         file("r.csv", csv.substr(0, csv.find('\n') + 1)),
-         {"import", "r.csv", "-o", "l.kvx"},
-         2,
-         "no channel"},
-        {__LINE__, file("c.conf", vdr), {"import", "c.conf", "-o", "n.kvx"}, 2, "\"Bad\\x1B]2\\x07Name"},
-        {__LINE__, file("c.conf", vdr), {"import", "c.conf", "-o", "n.kvx"}, 2, "\"Provider\\x1B[2J"},
+        {__LINE__, csv + "printf '\\357\\273\\277' | cat - c.csv > r.csv", "K import r.csv -o l.kvx", 0, "", ""},
+        {__LINE__, csv + "{ printf '\\377\\376'; iconv -f latin1 -t UTF-16LE c.csv; } > r.csv",
+         "K order l.kvx --like r.csv", 2, "", "UTF-16"},
+        {__LINE__, csv + "{ printf '\\376\\377'; iconv -f latin1 -t UTF-16BE c.csv; } > r.csv",
+         "K import r.csv -o n.kvx", 2, "n.kvx=none", "UTF-16"},
+        {__LINE__, "printf '\\377\\376\\0\\0p\\0\\0\\0' > r.csv", "K import r.csv -o n.kvx", 2, "n.kvx=none", "UTF-32"},
+        {__LINE__, "printf '\\0\\0\\376\\377' > r.csv", "K order l.kvx --like r.csv", 2, "", "UTF-32"},
+        {__LINE__, "cp l.kvx r.kvx && echo x >> r.kvx", "K order l.kvx --like r.kvx", 2, "",
+         "not whole 442-byte records"},
+        {__LINE__, "true", "K import l.kvx -o n.kvx", 2, "n.kvx=none", "a kvx list already"},
+        {__LINE__, "{ printf 'aaaa\\033[2J'; head -c 438 /dev/zero | tr '\\0' a; echo; } > r.txt",
+         "K order l.kvx --like r.txt", 2, "",
+         "\"aaaa\\x1B[2Jaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...\""},
+        {__LINE__, stranger, "K order l.kvx --like r.kvx --unmatched drop", 2, "", "no channel of l.kvx"},
+        {__LINE__, stranger, "K order l.kvx --like r.kvx", 2, "", "no channel of l.kvx"},
+        {__LINE__, csv + "head -n 1 c.csv > r.csv", "K import r.csv -o l.kvx", 2, "", "no channel"},
+        {__LINE__, conf, "K import c.conf -o n.kvx", 2, "n.kvx=none", "\"Bad\\x1B]2\\x07Name and a name f"},
+        {__LINE__, conf, "K import c.conf -o n.kvx", 2, "n.kvx=none", "\"Provider\\x1B[2J, far too long"},
+        {__LINE__, "printf 'A;\\033[31m\\nB|@\\0' | dd of=l.kvx bs=1 seek=53 conv=notrunc 2>/dev/null",
+         "K export l.kvx --format enigma2 --source S19.2E -o e && rm -r e", 0, "", "\"A;\\x1B[31m\\x0AB|@\""},
     };
-    for (const HostileCase& c : cases) {
-        Scratch scratch;
-        ASSERT_TRUE(c.make(scratch)) << "line " << c.line;
-        const std::map<std::string, Bytes> before = scratch.snapshot();
-        EXPECT_EQ(scratch.kvx(c.args), c.status) << "line " << c.line << ": " << scratch.err();
-        EXPECT_TRUE(onlyPrintable(scratch.err())) << "line " << c.line << ": " << scratch.err();
-        if (!c.said.empty()) {
-            EXPECT_NE(scratch.err().find(c.said), Bytes::npos) << "line " << c.line << ": " << scratch.err();
-        }
-        EXPECT_EQ(scratch.snapshot(), before) << "line " << c.line;
-        EXPECT_EQ(kindOf(scratch.file("n.kvx")), "none") << "line " << c.line;
+    for (const Case& c : cases) {
+        Scratch s;
+        ASSERT_EQ(s.run(c.setup), 0) << "line " << c.line;
+        const std::map<std::string, Bytes> before = s.files();
+        EXPECT_EQ(s.run(c.run), c.status) << "line " << c.line << ": " << s.err();
+        EXPECT_TRUE(printable(s.err())) << "line " << c.line << ": " << s.err();
+        EXPECT_NE(s.err().find(c.said), Bytes::npos) << "line " << c.line << ": " << s.err();
+        expectAfter(s, before, c.kinds, {}, c.line);
     }
-}
-
-// Export's notes quote names as they are in the list: a line feed or an escape sequence in a name
-// reaches standard error escaped.
-TEST(KvxReads, NotesOnNamesWithControlBytesAreEscaped) {
-    Scratch scratch;
-    Bytes list = Sample;
-    std::memcpy(&list[0x35], "A;\x1B[31m\nB|@\0", 12);
-    writeBytes(scratch.file("l.kvx"), list);
-    EXPECT_EQ(scratch.kvx({"export", "l.kvx", "--format", "enigma2", "--source", "S19.2E", "-o", "e2"}), 0)
-        << scratch.err();
-    EXPECT_NE(scratch.err().find("\"A;\\x1B[31m\\x0AB|@\""), Bytes::npos) << scratch.err();
-    EXPECT_TRUE(onlyPrintable(scratch.err())) << scratch.err();
 }
 
 }  // namespace
