@@ -13,7 +13,7 @@ namespace ChannelFile {
 
 namespace {
 
-constexpr std::size_t PathLimit = 260;  // the platform's path buffer, NUL included
+using FileReplace::PathLimit;
 
 // Read-back of the temporary file, and the count of what lies beyond a full read.
 unsigned char CompareBuffer[64 * 1024];
@@ -47,9 +47,10 @@ __attribute__((format(printf, 1, 2))) FileResult failure(const char* format, ...
     return result;
 }
 
-// A save in progress: its temporary file next to the target, open for writing, and the same file
-// open for reading back what was written, piece by piece.
+// A save in progress: the file it replaces, its temporary file next to that, open for writing,
+// and the same file open for reading back what was written, piece by piece.
 struct PendingSave {
+    FileReplace::SaveTarget target;
     char temporaryPath[PathLimit];
     std::FILE* writer;
     std::FILE* reader;
@@ -103,10 +104,18 @@ void abandonAll(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) abandon(Pending[i]);
 }
 
+// The target is examined before anything is written: what must not be replaced is left alone.
+FileResult examine(const char* path, FileReplace::SaveTarget& target) {
+    char why[sizeof FileResult::reason];
+    if (FileReplace::examineTarget(path, target, why, sizeof why)) return success();
+    return failure("%s", why);
+}
+
 FileResult begin(PendingSave& save, const char* path, std::size_t sizeIfKnown) {
     abandon(save);
-    FileResult result{};
-    save.writer = createTemporary(path, save.temporaryPath, result);
+    FileResult result = examine(path, save.target);
+    if (!result.ok) return result;
+    save.writer = createTemporary(save.target.path, save.temporaryPath, result);
     if (save.writer == nullptr) return result;
     save.made = true;
     FileReplace::reserveRoom(save.writer, sizeIfKnown);
@@ -115,6 +124,9 @@ FileResult begin(PendingSave& save, const char* path, std::size_t sizeIfKnown) {
     if (save.reader == nullptr) return failure("Reopening %s failed: %s", temporaryName(save), systemError());
     // Unbuffered: every byte compared comes from the file as it is now.
     std::setvbuf(save.reader, nullptr, _IONBF, 0);
+    // Only now: the old file's permissions may not let the temporary file be opened again.
+    char why[160];
+    if (!FileReplace::keepTargetFacts(save.writer, save.target, why, sizeof why)) return failure("%s", why);
     return success();
 }
 
@@ -172,9 +184,9 @@ FileResult flushAndClose(PendingSave& save) {
     return success();
 }
 
-FileResult putInPlace(PendingSave& save, const char* path) {
+FileResult putInPlace(PendingSave& save) {
     char why[160];
-    if (!FileReplace::replace(save.temporaryPath, path, why, sizeof why))
+    if (!FileReplace::replace(save.temporaryPath, save.target.path, why, sizeof why))
         return failure("Replacing the file with %s failed: %s", temporaryName(save), why);
     save.made = false;
     return success();
@@ -232,12 +244,17 @@ FileResult savePiece(const void* bytes, std::size_t size) {
     return result.ok ? result : giveUp(result);
 }
 
-FileResult finishSave(const char* path) {
+FileResult checkTarget(const char* path) {
+    FileReplace::SaveTarget target{};
+    return examine(path, target);
+}
+
+FileResult finishSave() {
     PendingSave& save = Pending[0];
     if (save.writer == nullptr) return failure("No save is in progress.");
     FileResult result = endWriting(save);
     if (result.ok) result = flushAndClose(save);
-    if (result.ok) result = putInPlace(save, path);
+    if (result.ok) result = putInPlace(save);
     return result.ok ? result : giveUp(result);
 }
 
@@ -246,7 +263,7 @@ void abandonSave() { abandon(Pending[0]); }
 FileResult saveBytes(const char* path, const void* bytes, std::size_t size) {
     FileResult result = beginSave(path, size);
     if (result.ok) result = savePiece(bytes, size);
-    if (result.ok) result = finishSave(path);
+    if (result.ok) result = finishSave();
     return result;
 }
 
@@ -275,7 +292,7 @@ FileResult saveFiles(const FileToSave* files, std::size_t count, SaveProgress& p
         }
     }
     for (progress.failedFile = 0; progress.failedFile < count; ++progress.failedFile) {
-        const FileResult result = putInPlace(Pending[progress.failedFile], files[progress.failedFile].path);
+        const FileResult result = putInPlace(Pending[progress.failedFile]);
         if (!result.ok) {
             abandonAll(count);
             return result;

@@ -33,6 +33,13 @@ FileResult readRecords(const char* path, const char* mode, ChannelRecord* record
 // Writes size bytes to path through a temporary file in the same folder that is checked and read
 // back before it replaces the target in one step. On failure the target is untouched and no
 // temporary file is left.
+//
+// Every save writes only over a regular file or a new name. A symbolic link is followed: the file it
+// names is replaced (its temporary file beside it) and the link stays. The new file keeps the old
+// one's permission bits, and its owner and group where the system allows. Refused before anything
+// is written, and left as they are: a FIFO, device, socket or folder; a read-only file; a file with
+// other hard links (replacing it would part them, and writing into it in place could leave it half
+// written); a link to nothing.
 FileResult saveBytes(const char* path, const void* bytes, std::size_t size);
 
 // The same save for a file made while it is written, so that it never has to be whole in memory:
@@ -42,8 +49,12 @@ FileResult saveBytes(const char* path, const void* bytes, std::size_t size);
 // sizeIfKnown (0: unknown) lets the system set the file's room aside in one step.
 FileResult beginSave(const char* path, std::size_t sizeIfKnown);
 FileResult savePiece(const void* bytes, std::size_t size);
-FileResult finishSave(const char* path);
+FileResult finishSave();
 void abandonSave();
+
+// Whether a save of path would be refused, and why, without writing anything: for a command that
+// must know before it writes any of its files.
+FileResult checkTarget(const char* path);
 
 // Several files saved as one: each is written to its temporary file and read back, then all are
 // flushed to the disk, and only then is each put in place, in order. A failure before that last

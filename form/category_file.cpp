@@ -20,11 +20,15 @@ void stripLineEnd(char* line) {
 bool readCategoryFile(const char* path, void (*add)(const char* name, void* context), void* context) {
     std::FILE* file = std::fopen(path, "r");
     if (file == nullptr) return false;
+    readCategoryLines(file, add, context);
+    std::fclose(file);
+    return true;
+}
+
+void readCategoryLines(std::FILE* file, void (*add)(const char* name, void* context), void* context) {
     // A longer line arrives in 259-character pieces, each its own item.
     while (std::fgets(LineBuffer, sizeof LineBuffer, file) != nullptr) {
         stripLineEnd(LineBuffer);
         add(LineBuffer, context);
     }
-    std::fclose(file);
-    return true;
 }

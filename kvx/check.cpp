@@ -97,7 +97,10 @@ void checkRecord(Report& report, std::size_t index, const ChannelRecord& record,
     if (record.serviceType > 2)
         numberFinding(report, index, record, "service_type", record.serviceType,
                       "not Data (0), TV (1) or Radio (2), the editor shows none and an edit of the channel writes 255");
-    if (categories != nullptr && record.category >= categories->size())
+    // 255 is how a record says "no category" (the editor writes it for no selection), unless the file
+    // names a 256th category, which the comparison then finds within it.
+    constexpr std::uint8_t NoCategory = 255;
+    if (categories != nullptr && record.category >= categories->size() && record.category != NoCategory)
         numberFinding(report, index, record, "category", record.category,
                       "beyond the categories file, the editor shows none and an edit of the channel writes 255");
 

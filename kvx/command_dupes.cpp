@@ -51,7 +51,6 @@ int runDupes() {
     }
     ChannelList list;
     if (!readList(File, list)) return Trouble;
-    if (Remove && !keepsEveryRecord(File, list)) return Trouble;
     warnDropped(File, list);
     const ChannelGroups services = sameServiceGroups(list.records);
     const ChannelGroups names = sameNameGroups(list.records, Text.codePage);

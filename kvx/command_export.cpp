@@ -22,7 +22,7 @@ TextOptions Text;
 constexpr std::size_t CsvPieceRows = 256;
 
 int deliverCsv(std::span<const ChannelRecord> records, const FieldContext& context) {
-    if (!startDelivery(Output)) return Trouble;
+    if (!startDelivery(Output, FileRole::Csv)) return Trouble;
     std::string piece;
     reserveOutput(piece, csvExportSize(records.first(std::min(CsvPieceRows, records.size())), context));
     appendCsvHeader(piece);
@@ -48,7 +48,7 @@ int runExport() {
             complain(File, "--format " + Format + " needs --source with the satellite, in the form S19.2E");
             return Trouble;
         }
-        if (format == ListFormat::Enigma2 && Output.empty()) {
+        if (format == ListFormat::Enigma2 && (Output.empty() || Output == "-")) {
             complain(File, "--format enigma2 needs -o with the settings folder to write");
             return Trouble;
         }
@@ -74,7 +74,7 @@ int runExport() {
         complain(File, std::to_string(report.problems.size()) + " problems; nothing was written");
         return Trouble;
     }
-    if (format == ListFormat::Vdr) return deliver(Output, text);
+    if (format == ListFormat::Vdr) return deliver(Output, FileRole::Vdr, text);
     std::string why;
     if (saveSettingsFolder(Output, files, why)) return Success;
     complain(Output, why);
@@ -88,7 +88,7 @@ Subcommand addExportCommand(CLI::App& app) {
         "export", "Write a channel list as CSV for spreadsheets, a VDR channels.conf, or Enigma2 settings");
     command->add_option("FILE", File, "Channel list")->required();
     command->add_option("-o,--output", Output,
-                        "File to write (default: standard output); for enigma2 the settings folder, "
+                        "File to write (default, or -: standard output); for enigma2 the settings folder, "
                         "created or its files replaced");
     command->add_option("--format", Format, "csv (the default), vdr or enigma2")
         ->check(CLI::IsMember({"csv", "vdr", "enigma2"}));

@@ -14,8 +14,15 @@ TextOptions Text;
 int runImport() {
     ListFormat format = ListFormat::Detect;
     if (!Format.empty()) parseListFormat(Format, format);
-    if (format == ListFormat::Detect) format = detectListFormat(File);
-    if (format == ListFormat::Kvx) format = ListFormat::Csv;  // import reads text: CSV says what is wrong
+    std::string why;
+    if (format == ListFormat::Detect && !detectListFormat(File, format, why)) {
+        complain(File, why);
+        return Trouble;
+    }
+    if (format == ListFormat::Kvx) {
+        complain(File, "This is a kvx list already: import reads CSV, a channels.conf or Enigma2 settings.");
+        return Trouble;
+    }
     FormatOptions options;
     if (!takeSourceOption(Source, options)) return Trouble;
     CategoryNames names;
@@ -32,7 +39,6 @@ int runImport() {
     }
     RecordList records;
     FormatReport report;
-    std::string why;
     const bool read = readListIn(File, format, options, records, report, why);
     sayReport(File, report);
     if (!why.empty()) {
@@ -49,6 +55,8 @@ int runImport() {
         return Trouble;
     }
     // The categories file first: a list that names categories the file lacks would show them wrong.
+    // So the list's own target is checked before either is written.
+    if (!checkOutput(Output, FileRole::List)) return Trouble;
     if (!report.addedCategories.empty() &&
         !appendCategoryNames(Text.categories, report.addedCategories, Text.codePage, why)) {
         complain(Text.categories, why);

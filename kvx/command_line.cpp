@@ -9,10 +9,15 @@
 
 #include "channel/channel_file.h"
 #include "lists/code_page.h"
+#include "lists/report_text.h"
 
 void complain(std::string_view file, std::string_view why) {
-    std::fprintf(stderr, "kvx: %.*s: %.*s\n", static_cast<int>(file.size()), file.data(), static_cast<int>(why.size()),
-                 why.data());
+    std::string line = "kvx: ";
+    appendMessageText(line, file);
+    line += ": ";
+    appendMessageText(line, why);
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
 }
 
 // Results go out unchanged: on Windows standard output would otherwise turn every line feed of a
@@ -24,14 +29,23 @@ bool writeResults(std::string_view text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
-int deliver(const std::string& output, std::string_view text) {
-    if (output.empty()) {
+namespace {
+
+// "-" is standard output, as for cat and sort, for text; a binary list is refused there by mayWrite.
+bool toStandardOutput(const std::string& output, FileRole role) {
+    return output.empty() || (output == "-" && (role == FileRole::Csv || role == FileRole::Vdr));
+}
+
+}  // namespace
+
+int deliver(const std::string& output, FileRole role, std::string_view text) {
+    if (toStandardOutput(output, role)) {
         if (writeResults(text)) return Success;
         complain("standard output", "writing failed");
         return Trouble;
     }
     std::string why;
-    if (saveWholeFile(output.c_str(), text, why)) return Success;
+    if (saveWholeFile(output.c_str(), role, text, why)) return Success;
     complain(output, why);
     return Trouble;
 }
@@ -43,10 +57,14 @@ bool DeliveryFailed = false;
 
 }  // namespace
 
-bool startDelivery(const std::string& output) {
-    Delivering = output;
+bool startDelivery(const std::string& output, FileRole role) {
+    Delivering = toStandardOutput(output, role) ? std::string() : output;
     DeliveryFailed = false;
-    if (output.empty()) return true;
+    if (Delivering.empty()) return true;
+    if (!checkOutput(output, role)) {
+        DeliveryFailed = true;
+        return false;
+    }
     const ChannelFile::FileResult result = ChannelFile::beginSave(output.c_str(), 0);
     if (!result.ok) {
         complain(output, result.reason);
@@ -73,7 +91,7 @@ bool deliverPiece(std::string_view piece) {
 int finishDelivery() {
     if (DeliveryFailed) return Trouble;
     if (Delivering.empty()) return Success;
-    const ChannelFile::FileResult result = ChannelFile::finishSave(Delivering.c_str());
+    const ChannelFile::FileResult result = ChannelFile::finishSave();
     if (result.ok) return Success;
     complain(Delivering, result.reason);
     return Trouble;
@@ -86,22 +104,18 @@ bool readList(const std::string& path, ChannelList& list) {
     return false;
 }
 
-// The editor takes at most 16384 whole records; commands other than check say what they leave out.
+// Commands other than check say what they leave out.
 void warnDropped(const std::string& path, const ChannelList& list) {
-    if (list.facts.recordsBeyondCapacity > 0) {
-        complain(path, std::to_string(list.facts.recordsBeyondCapacity) +
-                           " records beyond 16384 are left out, as the editor leaves them out");
-    }
     if (list.facts.trailingBytes > 0) {
         complain(path, std::to_string(list.facts.trailingBytes) +
                            " trailing bytes after the last whole record are left out, as the editor leaves them out");
     }
 }
 
-bool keepsEveryRecord(const std::string& path, const ChannelList& list) {
-    if (list.facts.recordsBeyondCapacity == 0) return true;
-    complain(path, std::to_string(list.facts.recordsBeyondCapacity) +
-                       " records beyond 16384 would be lost; nothing was written");
+bool checkOutput(const std::string& path, FileRole role) {
+    std::string why;
+    if (mayWrite(path, role, why)) return true;
+    complain(path, why);
     return false;
 }
 

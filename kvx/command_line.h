@@ -22,30 +22,33 @@ struct Subcommand {
     int (*run)();
 };
 
-// "kvx: FILE: why" on standard error.
+// "kvx: FILE: why" on standard error, control bytes escaped: a file name or a reason may hold bytes
+// from a file. Every message kvx prints goes through here or through appendMessageText.
 void complain(std::string_view file, std::string_view why);
 
 // Writes text to standard output unchanged (binary on Windows). False when writing failed.
 bool writeResults(std::string_view text);
 
-// Standard output when output is empty, else the file through the safe save; the exit status.
-int deliver(const std::string& output, std::string_view text);
+// Standard output when output is empty or "-" (text roles only), else the file through mayWrite and
+// the safe save; the exit status.
+int deliver(const std::string& output, FileRole role, std::string_view text);
 
-// deliver for text made in pieces, each written while the next is made: startDelivery, then
+// deliver for output made in pieces, each written while the next is made: startDelivery, then
 // deliverPiece for each piece in order, then finishDelivery for the exit status. A file is replaced
 // only when every piece was written; each failure is said once.
-bool startDelivery(const std::string& output);
+bool startDelivery(const std::string& output, FileRole role);
 bool deliverPiece(std::string_view piece);
 int finishDelivery();
 
 // Reads a channel list, saying why on standard error when it cannot.
 bool readList(const std::string& path, ChannelList& list);
 
-// Says what the editor would leave out of the list: records past 16384, a trailing piece.
+// Says what the editor would leave out of the list: a trailing piece. (A file of more records than
+// the editor holds is refused unread.)
 void warnDropped(const std::string& path, const ChannelList& list);
 
-// For commands that write the list they read: false, said, when records past 16384 would be lost.
-bool keepsEveryRecord(const std::string& path, const ChannelList& list);
+// For commands that write files: false, said, when path may not be written as role (mayWrite).
+bool checkOutput(const std::string& path, FileRole role);
 
 // --source, when given: only that satellite's channels of another receiver's list count. False, said,
 // when the text is not a satellite position.

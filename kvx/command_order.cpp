@@ -79,7 +79,9 @@ void sayCounts(const OrderResult& result, std::size_t referenceSize, std::span<c
     appendNumber(out, static_cast<std::int64_t>(referenceSize));
     out += '\n';
     for (const int r : result.missing) {
-        out += "kvx: " + Like + ": not found: ";
+        out += "kvx: ";
+        appendMessageText(out, Like);
+        out += ": not found: ";
         appendNumber(out, r + std::int64_t{1});
         out += ' ';
         appendName(out, reference[r]);
@@ -104,21 +106,24 @@ std::string explanation(const OrderResult& result, std::span<const ChannelRecord
 int runOrder() {
     ChannelList list;
     if (!readList(File, list)) return Trouble;
-    if (!keepsEveryRecord(File, list)) return Trouble;
     warnDropped(File, list);
     FormatOptions options;
     if (!takeSourceOption(Source, options)) return Trouble;
     CategoryNames names;
     if (!prepareContext(Text, options.context, names)) return Trouble;
 
-    const ListFormat format = detectListFormat(Like);
+    ListFormat format = ListFormat::Detect;
+    std::string why;
+    if (!detectListFormat(Like, format, why)) {
+        complain(Like, why);
+        return Trouble;
+    }
     if (!Source.empty() && (format == ListFormat::Kvx || format == ListFormat::Csv))
         complain(Like, "a kvx list or CSV names no satellite: --source leaves all its channels");
     // A kvx reference is used where it lies in the file read; the other formats are converted.
     ChannelList referenceList;
     RecordList converted;
     FormatReport report;
-    std::string why;
     const bool read = format == ListFormat::Kvx ? readChannelList(Like.c_str(), referenceList, why)
                                                 : readListIn(Like, format, options, converted, report, why);
     const std::span<const ChannelRecord> reference =
@@ -158,14 +163,22 @@ int runOrder() {
     arrangeLike(list.records, result, reference, copy, records, notes);
     for (const std::string& note : notes) complain(File, note);
     sayCounts(result, reference.size(), reference);
+    // A reference that found none of the list's channels is the wrong reference, whatever --unmatched
+    // says: the list would come back empty, or in its old order with every channel counted as new.
+    if (static_cast<std::size_t>(result.newCount) == list.records.size() && !list.records.empty()) {
+        complain(Like, "no channel of " + File + " is in it; nothing was written");
+        return Trouble;
+    }
 
     // The categories file first: a list that names categories the file lacks would show them wrong.
+    // So the list's own target is checked before either is written.
+    const std::string& target = Output.empty() ? File : Output;
+    if (!checkOutput(target, FileRole::List)) return Trouble;
     if (!additions.addedCategories.empty() &&
         !appendCategoryNames(Text.categories, additions.addedCategories, Text.codePage, why)) {
         complain(Text.categories, why);
         return Trouble;
     }
-    const std::string& target = Output.empty() ? File : Output;
     if (!saveChannelList(target.c_str(), records, why)) {
         complain(target, why);
         return Trouble;

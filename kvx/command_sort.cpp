@@ -13,8 +13,6 @@ bool Reverse = false;
 int runSort() {
     ChannelList list;
     if (!readList(File, list)) return Trouble;
-    // Writing the sorted list would lose the records the editor cannot hold.
-    if (!keepsEveryRecord(File, list)) return Trouble;
     warnDropped(File, list);
     static const std::pair<const char*, SortKey> keys[] = {{"name", SortKey::Name},
                                                            {"provider", SortKey::Provider},
@@ -29,7 +27,7 @@ int runSort() {
     // piece while the disk still works on the one before, from room used again for each piece (large
     // enough to be one large page).
     const std::vector<std::uint32_t> order = sortOrder(list.records, key, Reverse);
-    if (!startDelivery(Output.empty() ? File : Output)) return Trouble;
+    if (!startDelivery(Output.empty() ? File : Output, FileRole::List)) return Trouble;
     constexpr std::size_t PieceRecords = 600;
     RecordList piece;
     piece.reserve(PieceRecords);

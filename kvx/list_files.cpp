@@ -1,12 +1,12 @@
 #include "kvx/list_files.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #ifdef _WIN32
@@ -32,53 +32,81 @@ long long readSome(int file, char* into, std::size_t size) {
     return _read(file, into, static_cast<unsigned>(std::min<std::size_t>(size, 1U << 30)));
 }
 void closeFile(int file) { _close(file); }
-// Windows keeps a file that is mapped from being replaced, and kvx often replaces the list it read
-// (sort, import over its base): the bytes are read there, never mapped.
-bool regularFileSize(int file, std::size_t& size) {
-    struct _stat64 facts {};
-    if (_fstat64(file, &facts) != 0 || (facts.st_mode & _S_IFMT) != _S_IFREG) return false;
-    size = static_cast<std::size_t>(facts.st_size);
-    return true;
-}
 #else
-int openForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+// Without waiting: opening a FIFO for reading would wait for a writer that may never come.
+int openForReading(const char* path) { return open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }
 long long readSome(int file, char* into, std::size_t size) { return read(file, into, size); }
 void closeFile(int file) { close(file); }
-bool regularFileSize(int file, std::size_t& size) {
-    struct stat facts {};
-    if (fstat(file, &facts) != 0 || !S_ISREG(facts.st_mode)) return false;
-    size = static_cast<std::size_t>(facts.st_size);
-    return true;
-}
 #endif
 
-constexpr std::size_t PipePiece = std::size_t{64} * 1024;
+// Every file this command has read, with what it was read as.
+struct FileRead {
+    FileReplace::FileIdentity identity;
+    FileRole role;
+};
+std::vector<FileRead> FilesRead;
 
-// Reads the open file to its end into memory sized from the file (a byte more, so that its end is
-// seen without growing); a pipe, whose size is unknown, or a file that grows while it is read, in
-// pieces that double.
-bool readToEnd(int file, std::size_t knownSize, FileBytes& bytes) {
-    std::size_t capacity = knownSize + 1;
-    std::unique_ptr<char[]> contents = std::make_unique_for_overwrite<char[]>(capacity);
-    std::size_t size = 0;
-    for (;;) {
-        if (size == capacity) {
-            // Only past the size the file had when it was opened.
-            const std::size_t larger = 2 * capacity + PipePiece;
-            std::unique_ptr<char[]> moved = std::make_unique_for_overwrite<char[]>(larger);
-            std::memcpy(moved.get(), contents.get(), size);
-            contents = std::move(moved);
-            capacity = larger;
-        }
-        const long long got = readSome(file, contents.get() + size, capacity - size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) break;
-        size += static_cast<std::size_t>(got);
+const char* roleName(FileRole role) {
+    switch (role) {
+        case FileRole::List: return "kvx list";
+        case FileRole::Csv: return "CSV";
+        case FileRole::Vdr: return "channels.conf";
+        case FileRole::Settings: return "Enigma2 settings file";
+        case FileRole::Categories: return "categories file";
+    }
+    return "file";
+}
+
+std::string systemWords() {
+    char system[160];
+    FileReplace::systemErrorText(system, sizeof system);
+    return system;
+}
+
+// Opens path for reading when it is a regular file of at most limit bytes; else -1 with why. What
+// is decided comes from the open file, so a name changed in between cannot slip another file in.
+int openRegularFile(const char* path, const char* what, std::size_t limit, FileReplace::OpenFileFacts& facts,
+                    std::string& why) {
+    FileReplace::clearSystemError();
+    const int file = openForReading(path);
+    if (file == -1) {
+        why = std::string("Cannot open ") + what + ": " + systemWords();
+        return -1;
+    }
+    if (!FileReplace::examineOpenFile(file, facts)) {
+        why = "Cannot examine the file: " + systemWords();
+    } else if (!facts.regular) {
+        why = std::string("This is ") + facts.kind + ", not a regular file: it is not read.";
+    } else if (facts.size > limit && limit == ListSizeLimit) {
+        why = "It is " + std::to_string(facts.size) + " bytes, " + std::to_string(facts.size / ChannelRecordSize) +
+              " records: more than the 16384 a list holds; it is not read.";
+    } else if (facts.size > limit) {
+        why = "It is " + std::to_string(facts.size) + " bytes: more than the " + std::to_string(limit >> 20) +
+              " MB kvx reads as text; it is not read.";
+    } else {
+        return file;
+    }
+    closeFile(file);
+    return -1;
+}
+
+std::size_t limitOf(FileRole role) { return role == FileRole::List ? ListSizeLimit : TextSizeLimit; }
+
+// Reads up to size bytes of the open file into memory of that size; a file that shrank since its
+// size was taken gives what it has, one that grew no more than its size.
+bool readKnownSize(int file, std::size_t size, FileBytes& bytes) {
+    std::unique_ptr<char[]> contents = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
+    std::size_t got = 0;
+    while (got < size) {
+        const long long read = readSome(file, contents.get() + got, size - got);
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) return false;
+        if (read == 0) break;
+        got += static_cast<std::size_t>(read);
     }
     bytes.contents = std::move(contents);
     bytes.data = bytes.contents.get();
-    bytes.size = size;
+    bytes.size = got;
     return true;
 }
 
@@ -132,33 +160,44 @@ FileBytes::~FileBytes() {
     if (largeRoom != nullptr) giveLargeRoomBack(largeRoom, largeRoomSize);
 }
 
-bool readFileBytes(const char* path, FileBytes& bytes, std::string& why) {
+bool readFileBytes(const char* path, FileRole role, FileBytes& bytes, std::string& why) {
     bytes = FileBytes{};
-    char system[160];
-    FileReplace::clearSystemError();
-    const int file = openForReading(path);
-    if (file == -1) {
-        FileReplace::systemErrorText(system, sizeof system);
-        why = std::string("Cannot open the file: ") + system;
-        return false;
-    }
-    std::size_t size = 0;
-    const bool regular = regularFileSize(file, size);
+    FileReplace::OpenFileFacts facts{};
+    const int file = openRegularFile(path, "the file", limitOf(role), facts, why);
+    if (file == -1) return false;
+    FilesRead.push_back({facts.identity, role});
+    const auto size = static_cast<std::size_t>(facts.size);
     FileReplace::clearSystemError();
     // A small file goes into ordinary memory: most of a large page for it would be cleared for nothing.
-    const bool large = regular && takesLargePages(size);
-    const bool read =
-        large ? readIntoLargePages(file, size, bytes) : readToEnd(file, regular ? size : PipePiece, bytes);
-    if (!read) FileReplace::systemErrorText(system, sizeof system);  // before close, which may set its own
+    const bool read = takesLargePages(size) ? readIntoLargePages(file, size, bytes) : readKnownSize(file, size, bytes);
+    const std::string system = read ? std::string() : systemWords();  // before close, which may set its own
     closeFile(file);
-    if (!read) why = std::string("Reading the file failed: ") + system;
+    if (!read) why = "Reading the file failed: " + system;
     return read;
+}
+
+bool peekFile(const char* path, char* start, std::size_t capacity, std::size_t& got, std::uint64_t& size,
+              std::string& why) {
+    got = 0;
+    FileReplace::OpenFileFacts facts{};
+    const int file = openRegularFile(path, "the file", TextSizeLimit, facts, why);
+    if (file == -1) return false;
+    size = facts.size;
+    for (;;) {
+        const long long read = readSome(file, start + got, capacity - got);
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) break;
+        got += static_cast<std::size_t>(read);
+        if (got == capacity) break;
+    }
+    closeFile(file);
+    return true;
 }
 
 bool readChannelList(const char* path, ChannelList& list, std::string& why) {
     list.records = {};
     list.facts = ListFileFacts{};
-    if (!readFileBytes(path, list.file, why)) return false;
+    if (!readFileBytes(path, FileRole::List, list.file, why)) return false;
     // Records are arrays of bytes (alignment 1), so the file's bytes are the records themselves.
     const std::size_t whole = list.file.size / ChannelRecordSize;
     const std::size_t kept = std::min<std::size_t>(whole, ChannelTable::Capacity);
@@ -168,9 +207,9 @@ bool readChannelList(const char* path, ChannelList& list, std::string& why) {
     return true;
 }
 
-bool readWholeFile(const char* path, std::string& bytes, std::string& why) {
+bool readWholeFile(const char* path, FileRole role, std::string& bytes, std::string& why) {
     FileBytes file;
-    if (!readFileBytes(path, file, why)) return false;
+    if (!readFileBytes(path, role, file, why)) return false;
     bytes.assign(file.view());
     return true;
 }
@@ -191,22 +230,67 @@ void addCategoryName(const char* name, void* context) {
 
 bool readCategoryNames(const char* path, int codePage, CategoryNames& names, std::string& why) {
     names.clear();
+    FileReplace::OpenFileFacts facts{};
+    const int file = openRegularFile(path, "the categories file", TextSizeLimit, facts, why);
+    if (file == -1) return false;
+    FilesRead.push_back({facts.identity, FileRole::Categories});
+#ifdef _WIN32
+    _setmode(file, _O_TEXT);  // as the editor reads it
+    std::FILE* lines = _fdopen(file, "r");
+#else
+    std::FILE* lines = fdopen(file, "r");
+#endif
+    if (lines == nullptr) {
+        why = "Cannot read the categories file: " + systemWords();
+        closeFile(file);
+        return false;
+    }
     CategoryReading reading{codePage, &names};
-    FileReplace::clearSystemError();
-    if (readCategoryFile(path, addCategoryName, &reading)) return true;
-    char system[160];
-    FileReplace::systemErrorText(system, sizeof system);
-    why = std::string("Cannot open the categories file: ") + system;
-    return false;
+    readCategoryLines(lines, addCategoryName, &reading);
+    std::fclose(lines);
+    return true;
 }
 
-bool saveWholeFile(const char* path, std::string_view bytes, std::string& why) {
+bool mayWrite(const std::string& path, FileRole role, std::string& why) {
+    if (path == "-") {
+        why = std::string("Standard output takes text (CSV, channels.conf); a ") + roleName(role) +
+              " is written to a file.";
+        return false;
+    }
+    const ChannelFile::FileResult target = ChannelFile::checkTarget(path.c_str());
+    if (!target.ok) {
+        why = target.reason;
+        return false;
+    }
+    FileReplace::FileIdentity identity{};
+    if (!FileReplace::identityOfPath(path.c_str(), identity)) return true;  // a new file
+    for (const FileRead& read : FilesRead) {
+        if (read.identity == identity && read.role != role) {
+            why = std::string("This is also the ") + roleName(read.role) + " read here: a " + roleName(role) +
+                  " written over it would lose it; nothing was written.";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool saveWholeFile(const char* path, FileRole role, std::string_view bytes, std::string& why) {
+    if (!mayWrite(path, role, why)) return false;
     const ChannelFile::FileResult result = ChannelFile::saveBytes(path, bytes.data(), bytes.size());
     if (!result.ok) why = result.reason;
     return result.ok;
 }
 
 bool saveChannelList(const char* path, std::span<const ChannelRecord> records, std::string& why) {
+    if (!mayWrite(path, FileRole::List, why)) return false;
+    // A result that lost every channel is kept from replacing a list that has some.
+    std::error_code error;
+    const std::uintmax_t old = std::filesystem::file_size(path, error);
+    if (records.empty() && !error && old >= ChannelRecordSize) {
+        why = "The result holds no channel, the file " + std::to_string(old / ChannelRecordSize) +
+              ": nothing was written.";
+        return false;
+    }
     const ChannelFile::FileResult result = ChannelFile::saveBytes(path, records.data(), records.size_bytes());
     if (!result.ok) why = result.reason;
     return result.ok;

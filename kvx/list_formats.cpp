@@ -1,5 +1,7 @@
 #include "kvx/list_formats.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -10,6 +12,7 @@
 #include "formats/vdr_format.h"
 #include "kvx/list_files.h"
 #include "lists/code_page.h"
+#include "lists/report_text.h"
 
 bool parseListFormat(std::string_view word, ListFormat& format) {
     static const std::pair<const char*, ListFormat> words[] = {
@@ -34,18 +37,45 @@ bool isSettingsPath(const std::string& path) {
     return name == "lamedb" || name == "lamedb5";
 }
 
-// The first line of a file, at most a few hundred bytes of it.
-std::string firstLine(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return {};
-    char start[512];
-    const std::size_t got = std::fread(start, 1, sizeof start, file);
-    std::fclose(file);
-    std::string line(start, got);
-    line.erase(0, line.find_first_not_of("\r\n"));  // blank lines before the first are skipped, as the recorder does
-    const std::size_t end = line.find_first_of("\r\n");
-    if (end != std::string::npos) line.resize(end);
-    return line;
+// The first line of a text, without the blank lines before it (the recorder skips them too).
+std::string_view firstLine(std::string_view text) {
+    const std::size_t start = std::min(text.find_first_not_of("\r\n"), text.size());
+    text.remove_prefix(start);
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+// Text in UTF-16 or UTF-32, by its byte-order mark: kvx reads 8-bit text and UTF-8 only. UTF-32's
+// little-endian mark starts like UTF-16's, so it is asked first.
+const char* wideTextName(std::string_view text) {
+    using namespace std::string_view_literals;
+    if (text.starts_with("\xFF\xFE\0\0"sv) || text.starts_with("\0\0\xFE\xFF"sv)) return "UTF-32";
+    if (text.starts_with("\xFF\xFE"sv) || text.starts_with("\xFE\xFF"sv)) return "UTF-16";
+    return nullptr;
+}
+
+// Text as a format reads it: past a UTF-8 byte-order mark, which spreadsheets put before a CSV they
+// save; false, with why, for UTF-16 and UTF-32.
+bool textAsRead(std::string_view& text, std::string& why) {
+    if (const char* wide = wideTextName(text)) {
+        why = std::string("This is ") + wide + " text (it starts with a byte-order mark): save it as UTF-8.";
+        return false;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    return true;
+}
+
+// At most the first 80 characters of a line for a message, control bytes escaped, between quotes.
+std::string quotedStart(std::string_view line) {
+    constexpr std::size_t Shown = 80;
+    std::size_t cut = 0;
+    for (std::size_t characters = 0; cut < line.size() && characters < Shown; ++characters) {
+        ++cut;
+        while (cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) ++cut;
+    }
+    std::string out = "\"";
+    appendMessageText(out, line.substr(0, cut));
+    out += cut < line.size() ? "...\"" : "\"";
+    return out;
 }
 
 // A channels.conf line: a group (":Name") or at least nine fields apart by colons (the recorder
@@ -81,7 +111,7 @@ bool readSettingsFolder(const std::string& path, std::vector<ReadSettingsFile>& 
         if (!isEnigma2SettingsFile(name) || (lamedb && name == "lamedb5")) continue;
         FileBytes read;
         std::string fileWhy;
-        if (!readFileBytes(entry.path().string().c_str(), read, fileWhy)) {
+        if (!readFileBytes(entry.path().string().c_str(), FileRole::Settings, read, fileWhy)) {
             why = name;
             why += ": ";
             why += fileWhy;
@@ -94,17 +124,51 @@ bool readSettingsFolder(const std::string& path, std::vector<ReadSettingsFile>& 
 
 }  // namespace
 
-ListFormat detectListFormat(const std::string& path) {
-    if (isSettingsPath(path)) return ListFormat::Enigma2;
-    const std::string line = firstLine(path);
-    if (line.rfind("position,", 0) == 0) return ListFormat::Csv;
-    if (looksLikeVdr(line)) return ListFormat::Vdr;
-    return ListFormat::Kvx;
+bool detectListFormat(const std::string& path, ListFormat& format, std::string& why) {
+    if (isSettingsPath(path)) {
+        format = ListFormat::Enigma2;
+        return true;
+    }
+    char start[512];
+    std::size_t got = 0;
+    std::uint64_t size = 0;
+    if (!peekFile(path.c_str(), start, sizeof start, got, size, why)) return false;
+    const std::string_view bytes(start, got);
+    std::string_view text = bytes;
+    if (!textAsRead(text, why)) return false;
+    const std::string_view line = firstLine(text);
+    if (line.starts_with("position,")) {
+        format = ListFormat::Csv;
+        return true;
+    }
+    if (looksLikeVdr(line)) {
+        format = ListFormat::Vdr;
+        return true;
+    }
+    // A kvx list is whole records, and no record is text: each holds NUL bytes (zero fields, the
+    // padding of its names). Anything else is refused for what it is, never matched against.
+    const std::string_view record = bytes.substr(0, ChannelRecordSize);
+    if (size > 0 && size % ChannelRecordSize == 0 && record.find('\0') != std::string_view::npos) {
+        format = ListFormat::Kvx;
+        return true;
+    }
+    if (size == 0) {
+        why = "The file is empty: no list of any format kvx reads.";
+    } else if (text.find('\0') == std::string_view::npos) {
+        why =
+            "This is text, but neither CSV in export's form (whose first line starts \"position,\") nor a "
+            "channels.conf: its first line is " +
+            quotedStart(line) + ".";
+    } else {
+        why = "This is no list kvx reads: binary, but " + std::to_string(size) +
+              " bytes are not whole 442-byte records of a kvx list.";
+    }
+    return false;
 }
 
 bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options, RecordList& records,
                 FormatReport& report, std::string& why) {
-    if (format == ListFormat::Detect) format = detectListFormat(path);
+    if (format == ListFormat::Detect && !detectListFormat(path, format, why)) return false;
     if (format == ListFormat::Kvx) {
         ChannelList list;
         if (!readChannelList(path.c_str(), list, why)) return false;
@@ -120,14 +184,18 @@ bool readListIn(const std::string& path, ListFormat format, const FormatOptions&
         reserveOutput(records, ChannelTable::Capacity);  // room only: the list is written into it once
         return importEnigma2(views, options, records, report);
     }
-    FileBytes text;
-    if (!readFileBytes(path.c_str(), text, why)) return false;
+    FileBytes file;
+    if (!readFileBytes(path.c_str(), format == ListFormat::Vdr ? FileRole::Vdr : FileRole::Csv, file, why))
+        return false;
+    std::string_view text = file.view();
+    if (!textAsRead(text, why)) return false;
     reserveOutput(records, ChannelTable::Capacity);  // room only: a list is written into it once
-    if (format == ListFormat::Vdr) return importVdr(text.view(), options, records, report);
-    return importCsv(text.view(), options.context, records, report.problems);
+    if (format == ListFormat::Vdr) return importVdr(text, options, records, report);
+    return importCsv(text, options.context, records, report.problems);
 }
 
 bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile> files, std::string& why) {
+    if (folder == "-") return mayWrite(folder, FileRole::Settings, why);  // says why not
     std::error_code error;
     fs::create_directories(fs::path(folder), error);
     if (error) {
@@ -141,6 +209,10 @@ bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile>
     for (const SettingsFile& file : files) {
         paths.push_back((fs::path(folder) / fs::path(file.name)).string());
         saves.push_back({paths.back().c_str(), file.bytes.data(), file.bytes.size()});
+        if (!mayWrite(paths.back(), FileRole::Settings, why)) {
+            why.insert(0, std::string(file.name) + ": ");
+            return false;
+        }
     }
     ChannelFile::SaveProgress progress{};
     const ChannelFile::FileResult result = ChannelFile::saveFiles(saves.data(), saves.size(), progress);
@@ -156,7 +228,7 @@ bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile>
 
 bool appendCategoryNames(const std::string& path, const CategoryNames& names, int codePage, std::string& why) {
     std::string text;
-    if (!readWholeFile(path.c_str(), text, why)) return false;
+    if (!readWholeFile(path.c_str(), FileRole::Categories, text, why)) return false;
     const bool crlf = text.find("\r\n") != std::string::npos;
     const char* lineEnd = crlf ? "\r\n" : "\n";
     if (!text.empty() && text.back() != '\n') text += lineEnd;
@@ -171,18 +243,26 @@ bool appendCategoryNames(const std::string& path, const CategoryNames& names, in
         }
         text += lineEnd;
     }
-    return saveWholeFile(path.c_str(), text, why);
+    return saveWholeFile(path.c_str(), FileRole::Categories, text, why);
 }
 
+// Notes and problems quote names and lines from the file: every one is printed escaped.
 void sayReport(const std::string& file, const FormatReport& report) {
-    for (const std::string& note : report.notes) std::fprintf(stderr, "kvx: %s: %s\n", file.c_str(), note.c_str());
-    for (const ImportProblem& problem : report.problems) {
-        if (problem.line > 0) {
-            std::fprintf(stderr, "kvx: %s:%d: %s%s%s\n", file.c_str(), problem.line, problem.column.c_str(),
-                         problem.column.empty() ? "" : ": ", problem.why.c_str());
-        } else {
-            std::fprintf(stderr, "kvx: %s: %s%s%s\n", file.c_str(), problem.column.c_str(),
-                         problem.column.empty() ? "" : ": ", problem.why.c_str());
+    std::string out;
+    const auto say = [&](int line, std::string_view column, std::string_view why) {
+        out = "kvx: ";
+        appendMessageText(out, file);
+        if (line > 0) {
+            out += ':';
+            appendNumber(out, line);
         }
-    }
+        out += ": ";
+        appendMessageText(out, column);
+        if (!column.empty()) out += ": ";
+        appendMessageText(out, why);
+        out += '\n';
+        std::fputs(out.c_str(), stderr);
+    };
+    for (const std::string& note : report.notes) say(0, {}, note);
+    for (const ImportProblem& problem : report.problems) say(problem.line, problem.column, problem.why);
 }

@@ -8,11 +8,13 @@ void appendNumber(std::string& out, std::int64_t value) {
     out.append(digits, result.ptr);
 }
 
-void appendPrintable(std::string& out, std::string_view text, bool utf8) {
+namespace {
+
+void appendEscaped(std::string& out, std::string_view text, bool utf8, bool quotes) {
     static constexpr char Hex[] = "0123456789ABCDEF";
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
+        if (quotes && (byte == '"' || byte == '\\')) {
             out += '\\';
             out += c;
         } else if ((byte >= 0x20 && byte < 0x7F) || (byte >= 0x80 && utf8)) {
@@ -24,6 +26,12 @@ void appendPrintable(std::string& out, std::string_view text, bool utf8) {
         }
     }
 }
+
+}  // namespace
+
+void appendPrintable(std::string& out, std::string_view text, bool utf8) { appendEscaped(out, text, utf8, true); }
+
+void appendMessageText(std::string& out, std::string_view text) { appendEscaped(out, text, true, false); }
 
 void appendQuoted(std::string& out, std::string_view text, bool utf8) {
     out += '"';

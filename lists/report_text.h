@@ -12,3 +12,8 @@ void appendNumber(std::string& out, std::int64_t value);
 // says a code page made them UTF-8, and escaped as \xNN when they are a record's own bytes.
 void appendPrintable(std::string& out, std::string_view text, bool utf8);
 void appendQuoted(std::string& out, std::string_view text, bool utf8);
+
+// A message's text, which may hold bytes from a file: control bytes as \xNN, as above, so that a
+// terminal never receives an escape sequence a file chose; quotes, backslashes and bytes from 0x80
+// (UTF-8, or a name's own code page) stay as they are.
+void appendMessageText(std::string& out, std::string_view text);

@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include <dirent.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -137,3 +138,26 @@ Bytes tableBytes() {
     const auto* first = reinterpret_cast<const unsigned char*>(ChannelTable::slots);
     return Bytes(first, first + static_cast<std::size_t>(ChannelTable::count) * ChannelRecordSize);
 }
+
+#ifdef _WIN32
+bool Unreplaceable::make(const std::string& path) {
+    const HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return false;
+    handle_ = held;
+    return true;
+}
+
+Unreplaceable::~Unreplaceable() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+}
+#else
+bool Unreplaceable::make(const std::string& path) {
+    if (mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+    mounted_ = path;
+    return true;
+}
+
+Unreplaceable::~Unreplaceable() {
+    if (!mounted_.empty()) umount2(mounted_.c_str(), MNT_DETACH);
+}
+#endif

@@ -30,6 +30,25 @@ Bytes readFile(const std::string& path);  // empty when the file cannot be read
 bool fileExists(const std::string& path);
 std::vector<std::string> folderEntries(const std::string& folder);  // names, without "." and ".."
 
+// Keeps an existing file from being replaced while this lives, as another program might: held open
+// without sharing writes on Windows (Wine then refuses to replace it); elsewhere mounted on itself,
+// which only root may do. make is false where this system cannot.
+class Unreplaceable {
+public:
+    Unreplaceable() = default;
+    Unreplaceable(const Unreplaceable&) = delete;
+    Unreplaceable& operator=(const Unreplaceable&) = delete;
+    ~Unreplaceable();
+    bool make(const std::string& path);
+
+private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    std::string mounted_;
+#endif
+};
+
 // n records of random bytes (reserved bytes included), seeded so a failure repeats.
 Bytes randomRecords(int n, unsigned seed);
 ChannelRecord recordAt(const Bytes& bytes, int index);

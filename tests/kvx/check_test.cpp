@@ -27,6 +27,8 @@ TEST(Check, ReportsEachProblemInOneLineAndNothingAtTheLimits) {
         {__LINE__, [](auto& r, auto&) { r[2].polarity.set(65); }, "channel 3 \"Three\": polarity 65: neither H"},
         {__LINE__, [](auto& r, auto&) { r[1].serviceType = 3; }, "channel 2 \"Two\": service_type 3: not Data"},
         {__LINE__, [](auto& r, auto&) { r[1].category = 2; }, "channel 2 \"Two\": category 2: beyond the categ"},
+        {__LINE__, [](auto& r, auto&) { r[1].category = 254; }, "channel 2 \"Two\": category 254: beyond the c"},
+        {__LINE__, [](auto& r, auto&) { r[1].category = 255; }, nullptr},  // "no category", as the editor writes
         {__LINE__, [](auto& r, auto&) { r[1].pmtPid.set(8192); }, "channel 2 \"Two\": pmt_pid 8192: above 8191"},
         {__LINE__, [](auto& r, auto&) { r[1].ac3Pid.set(8192); }, "channel 2 \"Two\": ac3_pid 8192: above 8191"},
         {__LINE__, [](auto& r, auto&) { r[1].streamCount = 33; }, "channel 2 \"Two\": stream_count 33: above 32"},
