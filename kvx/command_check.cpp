@@ -8,6 +8,7 @@ std::string File;
 TextOptions Text;
 
 int runCheck() {
+    readInPlace();
     ChannelList list;
     if (!readList(File, list)) return Trouble;
     CategoryNames names;

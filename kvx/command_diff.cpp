@@ -9,6 +9,7 @@ std::string NewFile;
 TextOptions Text;
 
 int runDiff() {
+    readInPlace();
     ChannelList before;
     ChannelList after;
     if (!readList(OldFile, before) || !readList(NewFile, after)) return Trouble;

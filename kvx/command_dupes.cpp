@@ -49,6 +49,7 @@ int runDupes() {
         std::fprintf(stderr, "kvx: code page %d is not available on this system\n", Text.codePage);
         return Trouble;
     }
+    if (!Remove) readInPlace();
     ChannelList list;
     if (!readList(File, list)) return Trouble;
     warnDropped(File, list);

@@ -14,6 +14,8 @@
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -135,30 +137,73 @@ bool readIntoLargePages(int file, std::size_t size, FileBytes& bytes) {
     return true;
 }
 
+#ifndef _WIN32
+bool ReadsInPlace = false;
+
+constexpr char FileCutShort[] = "kvx: a file was cut short by another program while it was read; nothing was written\n";
+
+// Reading a mapped page past the end of a file that shrank raises SIGBUS: say so and stop.
+void stopOnFileCutShort(int /*signal*/) {
+    const ssize_t said = write(STDERR_FILENO, FileCutShort, sizeof FileCutShort - 1);
+    static_cast<void>(said);
+    _exit(2);
+}
+
+// Maps the open regular file of size bytes with its pages made at once. False where it cannot be
+// mapped, for the caller to read it instead.
+bool mapWholeFile(int file, std::size_t size, FileBytes& bytes) {
+    void* at = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0);
+    if (at == MAP_FAILED) return false;
+    bytes.data = static_cast<const char*>(at);
+    bytes.size = size;
+    bytes.mapped = at;
+    bytes.mappedSize = size;
+    return true;
+}
+#endif
+
+void giveBack(FileBytes& bytes) {
+    if (bytes.largeRoom != nullptr) giveLargeRoomBack(bytes.largeRoom, bytes.largeRoomSize);
+#ifndef _WIN32
+    if (bytes.mapped != nullptr) munmap(bytes.mapped, bytes.mappedSize);
+#endif
+}
+
 }  // namespace
+
+void readInPlace() {
+#ifndef _WIN32
+    struct sigaction action {};
+    action.sa_handler = stopOnFileCutShort;
+    sigemptyset(&action.sa_mask);
+    ReadsInPlace = sigaction(SIGBUS, &action, nullptr) == 0;
+#endif
+}
 
 FileBytes::FileBytes(FileBytes&& other) noexcept
     : data(std::exchange(other.data, nullptr)),
       size(std::exchange(other.size, 0)),
       largeRoom(std::exchange(other.largeRoom, nullptr)),
       largeRoomSize(std::exchange(other.largeRoomSize, 0)),
+      mapped(std::exchange(other.mapped, nullptr)),
+      mappedSize(std::exchange(other.mappedSize, 0)),
       contents(std::move(other.contents)) {}
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     if (this != &other) {
-        if (largeRoom != nullptr) giveLargeRoomBack(largeRoom, largeRoomSize);
+        giveBack(*this);
         data = std::exchange(other.data, nullptr);
         size = std::exchange(other.size, 0);
         largeRoom = std::exchange(other.largeRoom, nullptr);
         largeRoomSize = std::exchange(other.largeRoomSize, 0);
+        mapped = std::exchange(other.mapped, nullptr);
+        mappedSize = std::exchange(other.mappedSize, 0);
         contents = std::move(other.contents);
     }
     return *this;
 }
 
-FileBytes::~FileBytes() {
-    if (largeRoom != nullptr) giveLargeRoomBack(largeRoom, largeRoomSize);
-}
+FileBytes::~FileBytes() { giveBack(*this); }
 
 bool readFileBytes(const char* path, FileRole role, FileBytes& bytes, std::string& why) {
     bytes = FileBytes{};
@@ -169,7 +214,11 @@ bool readFileBytes(const char* path, FileRole role, FileBytes& bytes, std::strin
     const auto size = static_cast<std::size_t>(facts.size);
     FileReplace::clearSystemError();
     // A small file goes into ordinary memory: most of a large page for it would be cleared for nothing.
-    const bool read = takesLargePages(size) ? readIntoLargePages(file, size, bytes) : readKnownSize(file, size, bytes);
+    bool read = false;
+#ifndef _WIN32
+    read = ReadsInPlace && takesLargePages(size) && mapWholeFile(file, size, bytes);
+#endif
+    if (!read) read = takesLargePages(size) ? readIntoLargePages(file, size, bytes) : readKnownSize(file, size, bytes);
     const std::string system = read ? std::string() : systemWords();  // before close, which may set its own
     closeFile(file);
     if (!read) why = "Reading the file failed: " + system;

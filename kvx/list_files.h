@@ -25,6 +25,8 @@ struct FileBytes {
     std::size_t size = 0;
     void* largeRoom = nullptr;  // the room the bytes were read into, when taken in large pages
     std::size_t largeRoomSize = 0;
+    void* mapped = nullptr;  // the file itself, mapped, for a command that writes nothing
+    std::size_t mappedSize = 0;
     std::unique_ptr<char[]> contents;  // else the bytes as read
 
     FileBytes() = default;
@@ -50,6 +52,12 @@ struct ChannelList {
     ListFileFacts facts;                     // what the editor would drop
     FileBytes file;                          // what records views
 };
+
+// For a command that writes nothing (check, diff, dupes without --remove): large files are then
+// mapped where the system already holds them instead of copied into fresh memory, which costs more
+// than the work itself. A file cut short by another program while mapped ends the command with a
+// message and exit status 2; having written nothing, it loses nothing.
+void readInPlace();
 
 // Each returns false with the reason in why; the reason does not name the file. Each file read is
 // remembered with its role for mayWrite.
