@@ -55,8 +55,8 @@ bool planTexts(SettingsPlan& plan, int position, TextScratch& scratch, FormatRep
         return true;
     bool good = true;
     if (!recordTextUtf8(record.name, *plan.context, scratch.name)) {
-        report.problems.push_back(
-            {0, channelLabel(record, position) + ": name", "not UTF-8: give --codepage with the list's code page"});
+        report.problems.push_back({.field = channelLabel(record, position) + ": name",
+                                   .why = "not UTF-8: give --codepage with the list's code page"});
         good = false;
     } else {
         if (enigma2::replaceLineBreaks(scratch.name)) {
@@ -72,8 +72,8 @@ bool planTexts(SettingsPlan& plan, int position, TextScratch& scratch, FormatRep
         }
     }
     if (!recordTextUtf8(record.provider, *plan.context, scratch.provider)) {
-        report.problems.push_back(
-            {0, channelLabel(record, position) + ": provider", "not UTF-8: give --codepage with the list's code page"});
+        report.problems.push_back({.field = channelLabel(record, position) + ": provider",
+                                   .why = "not UTF-8: give --codepage with the list's code page"});
         return false;
     }
     const bool breaks = enigma2::replaceLineBreaks(scratch.provider);

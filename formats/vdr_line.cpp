@@ -1,9 +1,10 @@
 #include "formats/vdr_line.h"
 
-#include "formats/list_format.h"
-
 #include <algorithm>
 #include <charconv>
+
+#include "channel/channel_record.h"
+#include "formats/list_format.h"
 
 namespace {
 
@@ -227,6 +228,15 @@ void clearChannel(VdrChannel& channel) {
     channel.sid = channel.nid = channel.tid = channel.rid = 0;
 }
 
+// The polarizations a line gives, and the record's polarity for each: the letter's character code,
+// as the editor keeps H and V. L and R (circular) the editor shows as H.
+struct Polarization {
+    char letter;
+    std::uint16_t polarity;
+};
+constexpr Polarization Polarizations[] = {{'H', PolarityHorizontal}, {'V', PolarityVertical}, {'L', 'L'}, {'R', 'R'}};
+static_assert(PolarityHorizontal == 'H' && PolarityVertical == 'V');
+
 constexpr const char* FieldNames[] = {"name", "frequency", "parameters", "source", "srate", "vpid", "apid",
                                       "tpid", "caid",      "sid",        "nid",    "tid",   "rid"};
 constexpr int FieldCount = 13;
@@ -234,21 +244,17 @@ constexpr int FieldCount = 13;
 }  // namespace
 
 std::uint16_t vdrPolarity(char polarization) {
-    switch (polarization) {
-        case 'V': return 86;
-        case 'L': return 76;
-        case 'R': return 82;
-        default: return 72;
+    for (const Polarization& known : Polarizations) {
+        if (known.letter == polarization) return known.polarity;
     }
+    return PolarityHorizontal;
 }
 
 char vdrPolarization(std::uint16_t polarity) {
-    switch (polarity) {
-        case 86: return 'V';
-        case 76: return 'L';
-        case 82: return 'R';
-        default: return 'H';
+    for (const Polarization& known : Polarizations) {
+        if (known.polarity == polarity) return known.letter;
     }
+    return 'H';
 }
 
 void appendVdrText(std::string& out, std::string_view text) {

@@ -177,12 +177,14 @@ bool appendCategoryNames(const std::string& path, const CategoryNames& names, in
 void sayReport(const std::string& file, const FormatReport& report) {
     for (const std::string& note : report.notes) std::fprintf(stderr, "kvx: %s: %s\n", file.c_str(), note.c_str());
     for (const ImportProblem& problem : report.problems) {
-        if (problem.line > 0) {
-            std::fprintf(stderr, "kvx: %s:%d: %s%s%s\n", file.c_str(), problem.line, problem.column.c_str(),
-                         problem.column.empty() ? "" : ": ", problem.why.c_str());
-        } else {
-            std::fprintf(stderr, "kvx: %s: %s%s%s\n", file.c_str(), problem.column.c_str(),
-                         problem.column.empty() ? "" : ": ", problem.why.c_str());
+        // A problem in one file of a settings folder (named by the folder or by its lamedb) is said
+        // with that file's own path.
+        std::string where = file;
+        if (!problem.file.empty()) {
+            std::error_code error;
+            const fs::path folder = fs::is_directory(fs::path(file), error) ? fs::path(file) : fs::path(file).parent_path();
+            where = (folder / problem.file).string();
         }
+        std::fprintf(stderr, "kvx: %s\n", problemMessage(where, problem).c_str());
     }
 }

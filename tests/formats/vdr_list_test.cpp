@@ -307,7 +307,7 @@ TEST(VdrList, ImportSaysWhatItLeftOutOrCouldNotRead) {
         std::string said;
         for (const std::string& note : report.notes) said += note + "\n";
         for (const ImportProblem& problem : report.problems)
-            said += std::to_string(problem.line) + ": " + problem.column + ": " + problem.why + "\n";
+            said += std::to_string(problem.line) + ": " + problem.field + ": " + problem.why + "\n";
         if (c.message != nullptr) EXPECT_NE(said.find(c.message), std::string::npos) << said;
     }
 }
