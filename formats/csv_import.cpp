@@ -110,7 +110,8 @@ bool readHeader(CsvReader& reader, std::vector<CsvCell>& cells, std::vector<Colu
         return false;
     }
     for (const Column& column : columns) {
-        if (column.role == ColumnRole::Unknown) problems.push_back({.line = column.line, .field = column.name, .why = "unknown column"});
+        if (column.role == ColumnRole::Unknown)
+            problems.push_back({.line = column.line, .field = column.name, .why = "unknown column"});
     }
     return true;
 }
@@ -139,18 +140,19 @@ bool importCsv(std::string_view csv, const FieldContext& context, RecordList& re
     while (reader.at < rowsEnd && readCsvRow(reader, cells, count)) {
         const int line = cells[0].line;
         if (records.size() == static_cast<std::size_t>(ChannelTable::Capacity)) {
-            problems.push_back(
-                {.line = line, .why = "more than " + std::to_string(ChannelTable::Capacity) + " rows"});
+            problems.push_back({.line = line, .why = "more than " + std::to_string(ChannelTable::Capacity) + " rows"});
             break;
         }
         if (count > columns.size()) {
             problems.push_back(
-                {.line = line, .why = std::to_string(count) + " cells, more than the header's " + std::to_string(columns.size())});
+                {.line = line,
+                 .why = std::to_string(count) + " cells, more than the header's " + std::to_string(columns.size())});
         }
         const std::size_t used = count < columns.size() ? count : columns.size();
         for (std::size_t i = 0; i < count; ++i) {
             if (cells[i].problem != nullptr) {
-                problems.push_back({.line = cells[i].line, .field = i < used ? columns[i].name : "", .why = cells[i].problem});
+                problems.push_back(
+                    {.line = cells[i].line, .field = i < used ? columns[i].name : "", .why = cells[i].problem});
             }
         }
 

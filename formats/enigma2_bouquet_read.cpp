@@ -104,7 +104,9 @@ void readReference(BouquetReader& reader, int position, int line, std::string_vi
     }
     if (type == 1 && (flags & FlagMarker) != 0) {
         const TextAt name = textAt(file.bytes, count > 11 ? fields[11] : text.substr(text.size()));
-        addEntry(reader, position, line, detailEntry(reader.bouquets, {-1, position, line, position, name}));
+        addEntry(reader, position, line,
+                 detailEntry(reader.bouquets,
+                             {.service = -1, .file = position, .line = line, .nameFile = position, .name = name}));
         return;
     }
     if (type != 1 || flags != 0 || !path.empty()) {
@@ -155,7 +157,11 @@ void readBouquet(BouquetReader& reader, int position) {
             Bouquets& bouquets = reader.bouquets;
             int& entry = bouquets.entries.back();
             if (entry >= 0) {
-                entry = detailEntry(bouquets, {entry, reader.lastFile, reader.lastLine, position, name});
+                entry = detailEntry(bouquets, {.service = entry,
+                                               .file = reader.lastFile,
+                                               .line = reader.lastLine,
+                                               .nameFile = position,
+                                               .name = name});
             } else {  // a marker takes the description for its name
                 bouquets.details[-1 - entry].nameFile = position;
                 bouquets.details[-1 - entry].name = name;

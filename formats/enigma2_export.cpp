@@ -206,7 +206,9 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
             plan.tenthsEast, frequencyKhz(record), enigma2::polarisationOf(record), plan.networkId, record.tid.get());
         plan.keys.push_back(std::uint64_t{dvbNamespace} << 32 | std::uint64_t{record.tid.get()} << 16 |
                             record.sid.get());
-        plan.kinds.push_back({static_cast<std::uint8_t>(enigma2::serviceTypeOf(record)), record.category, false});
+        plan.kinds.push_back({.serviceType = static_cast<std::uint8_t>(enigma2::serviceTypeOf(record)),
+                              .category = record.category,
+                              .ownsTransponder = false});
         good = planTexts(plan, static_cast<int>(i), scratch, report, counts, notes) && good;
         if (enigma2::isRadioRecord(record))
             ++radioSoFar;

@@ -141,7 +141,7 @@ void forEachChannel(const Import& import, Visit visit) {
         }
         const int entry = bouquets.entries[i];
         if (entry >= 0) {
-            if (import.usable[entry]) visit(Channel{entry, -1, marker});
+            if (import.usable[entry]) visit(Channel{.service = entry, .renamedBy = -1, .marker = marker});
             continue;
         }
         const int detail = -1 - entry;
@@ -149,10 +149,11 @@ void forEachChannel(const Import& import, Visit visit) {
         if (service < 0)
             marker = detail;
         else if (import.usable[service])
-            visit(Channel{service, detail, marker});
+            visit(Channel{.service = service, .renamedBy = detail, .marker = marker});
     }
     for (std::size_t i = 0; i < import.usable.size(); ++i) {
-        if (import.usable[i] && !import.listed[i]) visit(Channel{static_cast<int>(i), -1, -1});
+        if (import.usable[i] && !import.listed[i])
+            visit(Channel{.service = static_cast<int>(i), .renamedBy = -1, .marker = -1});
     }
 }
 

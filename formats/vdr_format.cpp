@@ -51,7 +51,7 @@ void streamPids(const ChannelRecord& record, std::uint8_t kind, std::uint16_t ow
     bool ownListed = ownPid == 0;
     for (int i = 0; i < streams && !ownListed; ++i)
         ownListed = record.streams[i].kind == kind && record.streams[i].pid.get() == ownPid;
-    if (!ownListed) pids[count++] = VdrPid{ownPid, defaultType, 0, {}};
+    if (!ownListed) pids[count++] = VdrPid{.pid = ownPid, .type = defaultType};
     for (int i = 0; i < streams; ++i) {
         const StreamEntry& entry = record.streams[i];
         if (entry.kind != kind || entry.pid.get() == 0) continue;
@@ -84,8 +84,8 @@ void channelOfRecord(const ChannelRecord& record, const FormatOptions& options, 
             }
         }
     }
-    streamPids(record, StreamKindAudio, record.audioPid.get(), VdrAudioType, channel.audio, VdrMaxAudio, channel.audioCount,
-               counts);
+    streamPids(record, StreamKindAudio, record.audioPid.get(), VdrAudioType, channel.audio, VdrMaxAudio,
+               channel.audioCount, counts);
     streamPids(record, StreamKindAc3, record.ac3Pid.get(), VdrDolbyType, channel.dolby, VdrMaxDolby, channel.dolbyCount,
                counts);
     channel.teletextPid = record.teletextPid.get();
@@ -182,9 +182,9 @@ bool readTexts(VdrExport& vdr, const ChannelRecord& record, std::size_t index) {
     const bool nameRead = lineText(record.name, context, false, vdr.name, vdr.scratch, nameChanged);
     const bool providerRead = lineText(record.provider, context, true, vdr.provider, vdr.scratch, providerChanged);
     if (!nameRead || !providerRead) {
-        vdr.report.problems.push_back({.field = nameRead ? "provider" : "name",
-                                       .why = positionText(index) +
-                                              ": not UTF-8 (give --codepage with the list's code page)"});
+        vdr.report.problems.push_back(
+            {.field = nameRead ? "provider" : "name",
+             .why = positionText(index) + ": not UTF-8 (give --codepage with the list's code page)"});
         return false;
     }
     if (nameChanged || providerChanged) {

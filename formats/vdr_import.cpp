@@ -49,8 +49,8 @@ struct VdrImport {
 // The channel's streams, in the order export writes them, into a record that holds none yet.
 void addStreams(const VdrChannel& channel, ChannelRecord& record, ImportCounts& counts) {
     const auto add = [&](std::uint8_t kind, int pid, int type, std::string_view language) {
-        counts.streams += !addStream(record, kind, static_cast<std::uint16_t>(pid), static_cast<std::uint8_t>(type),
-                                     language);
+        counts.streams +=
+            !addStream(record, kind, static_cast<std::uint16_t>(pid), static_cast<std::uint8_t>(type), language);
     };
     add(StreamKindVideo, channel.videoPid, channel.videoType, {});
     for (int i = 0; i < channel.audioCount; ++i)

@@ -407,13 +407,18 @@ bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& erro
     channel.parameters = fields[2];
     std::string_view audio = fields[6];
     const std::string_view audioOnly = take(audio, ';');
-    if (!readPids(audioOnly, {channel.audio, VdrMaxAudio, &channel.audioCount, VdrAudioType}, "apid", channel, error) ||
-        !readPids(audio, {channel.dolby, VdrMaxDolby, &channel.dolbyCount, VdrDolbyType}, "apid", channel, error))
+    const PidList audioList{
+        .pids = channel.audio, .capacity = VdrMaxAudio, .count = &channel.audioCount, .defaultType = VdrAudioType};
+    const PidList dolbyList{
+        .pids = channel.dolby, .capacity = VdrMaxDolby, .count = &channel.dolbyCount, .defaultType = VdrDolbyType};
+    if (!readPids(audioOnly, audioList, "apid", channel, error) || !readPids(audio, dolbyList, "apid", channel, error))
         return false;
     std::string_view teletext = fields[7];
     const std::string_view teletextOnly = take(teletext, ';');
+    const PidList subtitleList{
+        .pids = channel.subtitles, .capacity = VdrMaxSubtitles, .count = &channel.subtitleCount, .defaultType = 0};
     if (!readInt(teletextOnly, 0, 0xFFFF, "tpid", channel.teletextPid, error) ||
-        !readPids(teletext, {channel.subtitles, VdrMaxSubtitles, &channel.subtitleCount, 0}, "tpid", channel, error))
+        !readPids(teletext, subtitleList, "tpid", channel, error))
         return false;
     for (const char c : fields[8]) {  // CA IDs in hexadecimal: only whether there are any is kept
         if (c == ',') continue;

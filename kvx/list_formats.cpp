@@ -182,7 +182,8 @@ void sayReport(const std::string& file, const FormatReport& report) {
         std::string where = file;
         if (!problem.file.empty()) {
             std::error_code error;
-            const fs::path folder = fs::is_directory(fs::path(file), error) ? fs::path(file) : fs::path(file).parent_path();
+            const fs::path folder =
+                fs::is_directory(fs::path(file), error) ? fs::path(file) : fs::path(file).parent_path();
             where = (folder / problem.file).string();
         }
         std::fprintf(stderr, "kvx: %s\n", problemMessage(where, problem).c_str());

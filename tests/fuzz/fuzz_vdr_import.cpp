@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!accepted) {
         check(records.empty(), "a refused import left records");
         for (const ImportProblem& problem : report.problems)
-            check(problem.line >= 1 && problem.file.empty() && !problem.why.empty(), "a problem without line or reason");
+            check(problem.line >= 1 && problem.file.empty() && !problem.why.empty(),
+                  "a problem without line or reason");
         return 0;
     }
 
