@@ -140,7 +140,8 @@ bool importCsv(std::string_view csv, const FieldContext& context, RecordList& re
     while (reader.at < rowsEnd && readCsvRow(reader, cells, count)) {
         const int line = cells[0].line;
         if (records.size() == static_cast<std::size_t>(ChannelTable::Capacity)) {
-            problems.push_back({.line = line, .why = "more than " + std::to_string(ChannelTable::Capacity) + " rows"});
+            problems.push_back(
+                {.line = line, .why = std::string("more than ") + std::to_string(ChannelTable::Capacity) + " rows"});
             break;
         }
         if (count > columns.size()) {

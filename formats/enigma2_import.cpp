@@ -5,12 +5,10 @@
 #include <bitset>
 #include <charconv>
 
-#include "form/form_text.h"
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_read.h"
 #include "formats/record_import.h"
 #include "lists/channel_match.h"
-#include "lists/code_page.h"
 
 namespace {
 

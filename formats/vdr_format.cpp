@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/vdr_line.h"
+#include "lists/utf8.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "formats/vdr_format.h"
 #include "formats/vdr_line.h"
 #include "lists/channel_match.h"
+#include "lists/utf8.h"
 
 namespace {
 

@@ -130,9 +130,9 @@ TEST(VdrList, WithoutTheBaseEveryCarriedFieldComesBack) {
         // Audio streams with their languages, in order.
         std::string wantAudio, gotAudio;
         for (int s = 0; s < a.streamCount; ++s)
-            if (a.streams[s].kind == 2) wantAudio.append(a.streams[s].lang, 3) += ',';
+            if (a.streams[s].kind == StreamKindAudio) wantAudio.append(a.streams[s].lang, 3) += ',';
         for (int s = 0; s < b.streamCount; ++s)
-            if (b.streams[s].kind == 2) gotAudio.append(b.streams[s].lang, 3) += ',';
+            if (b.streams[s].kind == StreamKindAudio) gotAudio.append(b.streams[s].lang, 3) += ',';
         EXPECT_EQ(gotAudio, wantAudio);
     }
 }
