@@ -2,23 +2,8 @@
 
 #include <algorithm>
 
-#include "form/form_text.h"
 #include "lists/code_page.h"
 #include "lists/utf8.h"
-
-bool addStream(ChannelRecord& record, std::uint8_t kind, std::uint16_t pid, std::uint8_t streamType,
-               std::string_view language) {
-    if (pid == 0) return true;
-    if (record.streamCount >= MaxStreams) return false;
-    StreamEntry& entry = record.streams[record.streamCount++];
-    entry.streamType = streamType;
-    entry.pid.set(pid);
-    entry.kind = kind;
-    const std::size_t length = std::min<std::size_t>(language.size(), MaxLangLength);
-    entry.langLength = static_cast<std::uint8_t>(length);
-    std::copy_n(language.begin(), length, entry.lang);
-    return true;
-}
 
 StoredText storeImportedText(std::string_view text, const FieldContext& context, char (&field)[TextFieldSize],
                              std::string& converted, std::string& why) {
@@ -42,6 +27,12 @@ StoredText storeImportedText(std::string_view text, const FieldContext& context,
         while (context.codePage == 0 && length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0u) == 0x80u)
             --length;
     }
-    storeFieldText(field, bytes.substr(0, length));
+    // As storeFieldText stores a text, but at once: the bytes after the NUL stay, and a text the field
+    // holds already leaves it untouched.
+    const std::string_view stored = bytes.substr(0, length);
+    if (stored != fieldText(field)) {
+        std::copy_n(stored.data(), length, field);
+        field[length] = '\0';
+    }
     return cut ? StoredText::Cut : StoredText::Whole;
 }

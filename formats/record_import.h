@@ -9,6 +9,7 @@
 // exported and imported over itself comes back byte for byte. Each format compares the fields it
 // carries in its applyToBase.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,9 +22,21 @@ inline constexpr std::uint8_t MpegAudioStreamType = 0x04;
 inline constexpr std::uint8_t PrivateDataStreamType = 0x06;  // AC-3, teletext and subtitles come as private data
 
 // Adds a stream entry of that kind, PID and type, with its language (three letters at most). Nothing
-// for PID 0. False when the record already holds the 32 entries it can.
-bool addStream(ChannelRecord& record, std::uint8_t kind, std::uint16_t pid, std::uint8_t streamType,
-               std::string_view language = {});
+// for PID 0. False when the record already holds the 32 entries it can. Here, so that an import adding
+// a few for every channel makes no call for each.
+inline bool addStream(ChannelRecord& record, std::uint8_t kind, std::uint16_t pid, std::uint8_t streamType,
+                      std::string_view language = {}) {
+    if (pid == 0) return true;
+    if (record.streamCount >= MaxStreams) return false;
+    StreamEntry& entry = record.streams[record.streamCount++];
+    entry.streamType = streamType;
+    entry.pid.set(pid);
+    entry.kind = kind;
+    const std::size_t length = std::min<std::size_t>(language.size(), MaxLangLength);
+    entry.langLength = static_cast<std::uint8_t>(length);
+    std::copy_n(language.begin(), length, entry.lang);
+    return true;
+}
 
 enum class StoredText { Whole, Cut, Refused };
 

@@ -83,8 +83,8 @@ void recordOfChannel(const VdrChannel& channel, ChannelRecord& record, ImportCou
 // that cannot be stored is a problem of the line's name field.
 void storeLineText(VdrImport& import, int line, std::string_view text, char (&field)[TextFieldSize],
                    std::string_view what) {
-    vdrTextFromLine(text, import.text);
-    switch (storeImportedText(import.text, import.options.context, field, import.converted, import.why)) {
+    const std::string_view stored = vdrTextFromLine(text, import.text);
+    switch (storeImportedText(stored, import.options.context, field, import.converted, import.why)) {
         case StoredText::Whole: return;
         case StoredText::Cut:
             import.report.notes.push_back("line " + std::to_string(line) + ": the " + std::string(what) +
@@ -101,8 +101,7 @@ void storeLineText(VdrImport& import, int line, std::string_view text, char (&fi
 const std::string& groupName(VdrImport& import, std::string_view groupLine) {
     if (groupLine.data() != import.namedGroup) {
         import.namedGroup = groupLine.data();
-        vdrTextFromLine(groupLine, import.groupText);
-        vdrGroupNameChange(import.groupText, import.group);
+        vdrGroupNameChange(vdrTextFromLine(groupLine, import.groupText), import.group);
         import.groupCategory = -1;
     }
     return import.group;

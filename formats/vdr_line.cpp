@@ -261,9 +261,11 @@ void appendVdrText(std::string& out, std::string_view text) {
     for (const char c : text) out += c == ':' ? '|' : c;
 }
 
-void vdrTextFromLine(std::string_view text, std::string& out) {
+std::string_view vdrTextFromLine(std::string_view text, std::string& out) {
+    if (text.find('|') == std::string_view::npos && text.find('\r') == std::string_view::npos) return text;
     out.assign(text);
     for (char& c : out) c = c == '|' ? ':' : c == '\r' ? ' ' : c;  // a CR is a line end to most programs
+    return out;
 }
 
 bool vdrLanguageWritable(std::string_view language) {

@@ -82,9 +82,9 @@ struct VdrLineError {
 // text). False, with error, for a line the recorder would refuse or one a kvx list cannot hold.
 bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& error);
 
-// A text read from a line, '|' turned into ':' and a CR into a blank as export writes it, into out
-// (replacing what it held).
-void vdrTextFromLine(std::string_view text, std::string& out);
+// A text read from a line, '|' turned into ':' and a CR into a blank as export writes it: the text
+// itself where it holds neither (almost every text: no copy), else out holding the changed text.
+std::string_view vdrTextFromLine(std::string_view text, std::string& out);
 
 // What a name must become so that the recorder reads back what was written: ';' would start the
 // provider, a line end would end the line. Returns true and sets out when something changed; out is
