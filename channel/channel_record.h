@@ -52,10 +52,14 @@ struct StreamEntry {
     LittleEndian16 page;       // meaningful for TTX and SUB entries only
 };
 
-inline constexpr int StreamKindCount = 6;
-inline constexpr const char* StreamKindNames[StreamKindCount] = {"---", "VID", "AUD", "AC3", "TTX", "SUB"};
+// What a stream entry carries: its kind byte, and the name the editor shows for each.
+inline constexpr std::uint8_t StreamKindVideo = 1;
+inline constexpr std::uint8_t StreamKindAudio = 2;
+inline constexpr std::uint8_t StreamKindAc3 = 3;
 inline constexpr std::uint8_t StreamKindTeletext = 4;
 inline constexpr std::uint8_t StreamKindSubtitle = 5;
+inline constexpr int StreamKindCount = 6;
+inline constexpr const char* StreamKindNames[StreamKindCount] = {"---", "VID", "AUD", "AC3", "TTX", "SUB"};
 
 inline constexpr std::uint16_t PolarityHorizontal = 72;  // 'H'
 inline constexpr std::uint16_t PolarityVertical = 86;    // 'V'

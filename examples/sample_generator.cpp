@@ -28,9 +28,6 @@ enum Category : std::uint8_t {
 
 enum ServiceType : std::uint8_t { Data = 0, Tv = 1, Radio = 2 };
 
-// Stream kinds: positions in StreamKindNames.
-constexpr std::uint8_t Vid = 1, Aud = 2, Ac3 = 3, Ttx = 4, Sub = 5;
-
 struct Transponder {
     std::int32_t frequency;  // MHz
     std::uint16_t symbolRate;
@@ -142,7 +139,7 @@ ChannelRecord makeChannel(const Channel& channel, int number) {
         const auto video = static_cast<std::uint16_t>(base + 1);
         record.pcrPid.set(video);
         record.videoPid.set(video);
-        addStream(record, number % 3 == 0 ? 0x1B : 0x02, video, Vid, nullptr, 0);
+        addStream(record, number % 3 == 0 ? 0x1B : 0x02, video, StreamKindVideo, nullptr, 0);
     }
     const int languages = static_cast<int>(std::strlen(channel.languages)) / MaxLangLength;
     for (int i = 0; i < languages; ++i) {
@@ -153,20 +150,20 @@ ChannelRecord makeChannel(const Channel& channel, int number) {
             record.audioPid.set(audio);
             if (channel.type != Tv) record.pcrPid.set(audio);
         }
-        addStream(record, 0x04, audio, Aud, language, 0);
+        addStream(record, 0x04, audio, StreamKindAudio, language, 0);
     }
     if (channel.ac3) {
         const auto ac3 = static_cast<std::uint16_t>(base + 0x10);
         record.ac3Pid.set(ac3);
-        addStream(record, 0x06, ac3, Ac3, channel.languages, 0);
+        addStream(record, 0x06, ac3, StreamKindAc3, channel.languages, 0);
     }
     if (channel.teletext) {
         const auto teletext = static_cast<std::uint16_t>(base + 0x18);
         record.teletextPid.set(teletext);
-        addStream(record, 0x06, teletext, Ttx, channel.languages, 100);
+        addStream(record, 0x06, teletext, StreamKindTeletext, channel.languages, 100);
     }
     if (channel.subtitles) {
-        addStream(record, 0x06, static_cast<std::uint16_t>(base + 0x19), Sub, channel.languages, 888);
+        addStream(record, 0x06, static_cast<std::uint16_t>(base + 0x19), StreamKindSubtitle, channel.languages, 888);
     }
     if (channel.type == Data) {
         record.pcrPid.set(0x1FFF);

@@ -85,19 +85,19 @@ bool readHeader(CsvReader& reader, std::vector<CsvCell>& cells, std::vector<Colu
                 std::vector<ImportProblem>& problems) {
     std::size_t count = 0;
     if (reader.at >= endOfRows(reader.csv) || !readCsvRow(reader, cells, count)) {
-        problems.push_back({1, "", "no header row: the text is empty"});
+        problems.push_back({.line = 1, .why = "no header row: the text is empty"});
         return false;
     }
     std::string scratch;
     std::vector<const char*> seen;  // the known columns so far, at most one of each
     bool anyKnown = false;
     for (std::size_t i = 0; i < count; ++i) {
-        if (cells[i].problem != nullptr) problems.push_back({cells[i].line, "", cells[i].problem});
+        if (cells[i].problem != nullptr) problems.push_back({.line = cells[i].line, .why = cells[i].problem});
         Column column = headerColumn(unwrapTextCell(cells[i].text(), scratch), cells[i].line);
         anyKnown = anyKnown || column.known != nullptr;
         if (column.known != nullptr) {
             if (std::find(seen.begin(), seen.end(), column.known) != seen.end()) {
-                problems.push_back({column.line, column.name, "duplicate column"});
+                problems.push_back({.line = column.line, .field = column.name, .why = "duplicate column"});
                 column.role = ColumnRole::Ignored;
             } else {
                 seen.push_back(column.known);
@@ -106,11 +106,12 @@ bool readHeader(CsvReader& reader, std::vector<CsvCell>& cells, std::vector<Colu
         columns.push_back(std::move(column));
     }
     if (!anyKnown) {
-        problems.push_back({1, "", "no header row: the first line names none of the columns"});
+        problems.push_back({.line = 1, .why = "no header row: the first line names none of the columns"});
         return false;
     }
     for (const Column& column : columns) {
-        if (column.role == ColumnRole::Unknown) problems.push_back({column.line, column.name, "unknown column"});
+        if (column.role == ColumnRole::Unknown)
+            problems.push_back({.line = column.line, .field = column.name, .why = "unknown column"});
     }
     return true;
 }
@@ -140,17 +141,19 @@ bool importCsv(std::string_view csv, const FieldContext& context, RecordList& re
         const int line = cells[0].line;
         if (records.size() == static_cast<std::size_t>(ChannelTable::Capacity)) {
             problems.push_back(
-                {line, "", std::string("more than ") + std::to_string(ChannelTable::Capacity) + " rows"});
+                {.line = line, .why = std::string("more than ") + std::to_string(ChannelTable::Capacity) + " rows"});
             break;
         }
         if (count > columns.size()) {
             problems.push_back(
-                {line, "", std::to_string(count) + " cells, more than the header's " + std::to_string(columns.size())});
+                {.line = line,
+                 .why = std::to_string(count) + " cells, more than the header's " + std::to_string(columns.size())});
         }
         const std::size_t used = count < columns.size() ? count : columns.size();
         for (std::size_t i = 0; i < count; ++i) {
             if (cells[i].problem != nullptr) {
-                problems.push_back({cells[i].line, i < used ? columns[i].name : "", cells[i].problem});
+                problems.push_back(
+                    {.line = cells[i].line, .field = i < used ? columns[i].name : "", .why = cells[i].problem});
             }
         }
 
@@ -159,8 +162,9 @@ bool importCsv(std::string_view csv, const FieldContext& context, RecordList& re
             if (columns[i].role != ColumnRole::Record) continue;
             const std::string_view cell = unwrapTextCell(cells[i].text(), scratch);
             if (!cell.empty() && !readRecordCell(cell, record)) {
-                problems.push_back({cells[i].line, columns[i].name,
-                                    "not a record: 884 hexadecimal digits, after an optional x, expected"});
+                problems.push_back({.line = cells[i].line,
+                                    .field = columns[i].name,
+                                    .why = "not a record: 884 hexadecimal digits, after an optional x, expected"});
                 record = ChannelRecord{};
             }
         }
@@ -171,7 +175,7 @@ bool importCsv(std::string_view csv, const FieldContext& context, RecordList& re
             // An empty number cell keeps the record's value, as a missing cell does.
             if (cell.empty() && column.field->kind != FieldKind::Text) continue;
             if (!storeFieldValue(record, *column.field, cell, context, why)) {
-                problems.push_back({cells[i].line, column.name, why});
+                problems.push_back({.line = cells[i].line, .field = column.name, .why = why});
             }
         }
         records.push_back(record);

@@ -7,15 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/list_format.h"
 #include "lists/large_pages.h"
 #include "lists/record_fields.h"
 
-struct ImportProblem {
-    int line;            // line of the CSV text where the row or cell starts, from 1
-    std::string column;  // the column's name, empty for a problem of the whole row or file
-    std::string why;
-};
-
-// Fills records, or reports every bad cell and returns false (records then hold nothing useful).
+// Fills records, or reports every bad cell and returns false (records then hold nothing useful). A
+// problem's line is where its row or cell starts; its field the column's name, empty for a problem of
+// the whole row or file.
 bool importCsv(std::string_view csv, const FieldContext& context, RecordList& records,
                std::vector<ImportProblem>& problems);

@@ -89,8 +89,11 @@ void readReference(BouquetReader& reader, int position, int line, std::string_vi
     std::int64_t type = 0;
     std::int64_t flags = 0;
     if (count < 10 || !readDecimal(fields[0], 0, INT32_MAX, type) || !readDecimal(fields[1], 0, INT32_MAX, flags)) {
-        reader.report.problems.push_back({line, std::string(file.name) + ": reference",
-                                          quoted(text.substr(0, 60)) + " is not TYPE:FLAGS and eight hex numbers"});
+        reader.report.problems.push_back(
+            {.file = std::string(file.name),
+             .line = line,
+             .field = "reference",
+             .why = quoted(text.substr(0, 60)) + " is not TYPE:FLAGS and eight hex numbers"});
         reader.good = false;
         return;
     }
@@ -101,7 +104,9 @@ void readReference(BouquetReader& reader, int position, int line, std::string_vi
     }
     if (type == 1 && (flags & FlagMarker) != 0) {
         const TextAt name = textAt(file.bytes, count > 11 ? fields[11] : text.substr(text.size()));
-        addEntry(reader, position, line, detailEntry(reader.bouquets, {-1, position, line, position, name}));
+        addEntry(reader, position, line,
+                 detailEntry(reader.bouquets,
+                             {.service = -1, .file = position, .line = line, .nameFile = position, .name = name}));
         return;
     }
     if (type != 1 || flags != 0 || !path.empty()) {
@@ -114,8 +119,10 @@ void readReference(BouquetReader& reader, int position, int line, std::string_vi
     for (int i = 0; i < 5; ++i) {
         if (!readHex(fields[2 + i], i == 4 ? 0xFFFFFFFF : 0xFFFF, numbers[i])) {
             reader.report.problems.push_back(
-                {line, std::string(file.name) + ": " + Names[i],
-                 quoted(fields[2 + i]) + " is not a hex number up to " + (i == 4 ? "FFFFFFFF" : "FFFF")});
+                {.file = std::string(file.name),
+                 .line = line,
+                 .field = Names[i],
+                 .why = quoted(fields[2 + i]) + " is not a hex number up to " + (i == 4 ? "FFFFFFFF" : "FFFF")});
             reader.good = false;
             return;
         }
@@ -150,7 +157,11 @@ void readBouquet(BouquetReader& reader, int position) {
             Bouquets& bouquets = reader.bouquets;
             int& entry = bouquets.entries.back();
             if (entry >= 0) {
-                entry = detailEntry(bouquets, {entry, reader.lastFile, reader.lastLine, position, name});
+                entry = detailEntry(bouquets, {.service = entry,
+                                               .file = reader.lastFile,
+                                               .line = reader.lastLine,
+                                               .nameFile = position,
+                                               .name = name});
             } else {  // a marker takes the description for its name
                 bouquets.details[-1 - entry].nameFile = position;
                 bouquets.details[-1 - entry].name = name;
@@ -168,7 +179,11 @@ bool endsWith(std::string_view text, std::string_view end) {
 
 bool readBouquets(std::span<const SettingsFile> files, const Database& database, Bouquets& bouquets,
                   FormatReport& report) {
-    BouquetReader reader{files, database, bouquets, report, std::vector<bool>(files.size(), false)};
+    BouquetReader reader{.files = files,
+                         .database = database,
+                         .bouquets = bouquets,
+                         .report = report,
+                         .read = std::vector<bool>(files.size(), false)};
     // Room once: an entry's "#SERVICE" line is at least 20 bytes ("#SERVICE 1:64:::::::::").
     std::size_t bouquetBytes = 0;
     for (const SettingsFile& file : files) {

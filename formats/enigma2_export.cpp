@@ -55,8 +55,8 @@ bool planTexts(SettingsPlan& plan, int position, TextScratch& scratch, FormatRep
         return true;
     bool good = true;
     if (!recordTextUtf8(record.name, *plan.context, scratch.name)) {
-        report.problems.push_back(
-            {0, channelLabel(record, position) + ": name", "not UTF-8: give --codepage with the list's code page"});
+        report.problems.push_back({.field = channelLabel(record, position) + ": name",
+                                   .why = "not UTF-8: give --codepage with the list's code page"});
         good = false;
     } else {
         if (enigma2::replaceLineBreaks(scratch.name)) {
@@ -72,8 +72,8 @@ bool planTexts(SettingsPlan& plan, int position, TextScratch& scratch, FormatRep
         }
     }
     if (!recordTextUtf8(record.provider, *plan.context, scratch.provider)) {
-        report.problems.push_back(
-            {0, channelLabel(record, position) + ": provider", "not UTF-8: give --codepage with the list's code page"});
+        report.problems.push_back({.field = channelLabel(record, position) + ": provider",
+                                   .why = "not UTF-8: give --codepage with the list's code page"});
         return false;
     }
     const bool breaks = enigma2::replaceLineBreaks(scratch.provider);
@@ -206,7 +206,9 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
             plan.tenthsEast, frequencyKhz(record), enigma2::polarisationOf(record), plan.networkId, record.tid.get());
         plan.keys.push_back(std::uint64_t{dvbNamespace} << 32 | std::uint64_t{record.tid.get()} << 16 |
                             record.sid.get());
-        plan.kinds.push_back({static_cast<std::uint8_t>(enigma2::serviceTypeOf(record)), record.category, false});
+        plan.kinds.push_back({.serviceType = static_cast<std::uint8_t>(enigma2::serviceTypeOf(record)),
+                              .category = record.category,
+                              .ownsTransponder = false});
         good = planTexts(plan, static_cast<int>(i), scratch, report, counts, notes) && good;
         if (enigma2::isRadioRecord(record))
             ++radioSoFar;

@@ -46,9 +46,8 @@ bool exportEnigma2(std::span<const ChannelRecord> records, const FormatOptions& 
                    FormatReport& report, Enigma2ExportSummary* summary = nullptr);
 
 // Reads the satellite services of the folder's files (lamedb, else lamedb5; the bouquets for the
-// order) into records; the files' bytes are read in place. False, with a problem for each bad line, its column naming
-// the file first
-// ("lamedb: frequency").
+// order) into records; the files' bytes are read in place. False, with a problem for each bad line
+// that names the file holding it.
 bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& options, RecordList& records,
                    FormatReport& report);
 // The same over files held whole, as export writes them.

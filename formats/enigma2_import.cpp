@@ -5,11 +5,10 @@
 #include <bitset>
 #include <charconv>
 
-#include "form/form_text.h"
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_read.h"
+#include "formats/record_import.h"
 #include "lists/channel_match.h"
-#include "lists/code_page.h"
 
 namespace {
 
@@ -28,25 +27,22 @@ struct Import {
     const Bouquets& bouquets;
     const FormatOptions& options;
     FormatReport& report;
-    std::vector<bool> usable;  // by service: on a satellite transponder, and on the position asked for
-    std::vector<bool> listed;  // by service: in a bouquet
-    std::size_t channels;
-    int lastMarker;  // the marker whose category was looked up last, and that category
-    std::uint8_t lastCategory;
-    std::string scratch;
-    std::string converted;
+    std::vector<bool> usable{};  // by service: on a satellite transponder, and on the position asked for
+    std::vector<bool> listed{};  // by service: in a bouquet
+    std::size_t channels = 0;
+    int lastMarker = -1;  // the marker whose category was looked up last, and that category
+    std::uint8_t lastCategory = 255;
+    std::string scratch{}, converted{}, why{};
     int roundedFrequencies = 0;
     int roundedSymbolRates = 0;
     int circular = 0;
-    RepeatedNote cuts;
+    RepeatedNote cuts{};
     bool good = true;
 };
 
-constexpr std::uint8_t StreamKindVideo = 1, StreamKindAudio = 2, StreamKindAc3 = 3;
-constexpr std::uint8_t MpegAudio = 0x04, PrivateData = 0x06;
-
 void problem(Import& import, std::string_view file, int line, std::string_view field, std::string why) {
-    import.report.problems.push_back({line, std::string(file) + ": " + std::string(field), std::move(why)});
+    import.report.problems.push_back(
+        {.file = std::string(file), .line = line, .field = std::string(field), .why = std::move(why)});
     import.good = false;
 }
 
@@ -143,7 +139,7 @@ void forEachChannel(const Import& import, Visit visit) {
         }
         const int entry = bouquets.entries[i];
         if (entry >= 0) {
-            if (import.usable[entry]) visit(Channel{entry, -1, marker});
+            if (import.usable[entry]) visit(Channel{.service = entry, .renamedBy = -1, .marker = marker});
             continue;
         }
         const int detail = -1 - entry;
@@ -151,46 +147,31 @@ void forEachChannel(const Import& import, Visit visit) {
         if (service < 0)
             marker = detail;
         else if (import.usable[service])
-            visit(Channel{service, detail, marker});
+            visit(Channel{.service = service, .renamedBy = detail, .marker = marker});
     }
     for (std::size_t i = 0; i < import.usable.size(); ++i) {
-        if (import.usable[i] && !import.listed[i]) visit(Channel{static_cast<int>(i), -1, -1});
+        if (import.usable[i] && !import.listed[i])
+            visit(Channel{.service = static_cast<int>(i), .renamedBy = -1, .marker = -1});
     }
 }
 
-// A name or provider as the record holds it: CR as a space (as export writes it), in the code page
-// when one is given, else UTF-8; at most 29 bytes, cut at a character's start, with a note.
+// A name or provider as the record holds it: CR as a space (as export writes it), stored as every
+// import stores a text; a note when it is cut.
 void storeText(Import& import, char (&field)[TextFieldSize], std::string_view text, std::string_view file, int line,
                std::string_view what) {
     import.scratch.assign(text);
     replaceLineBreaks(import.scratch);
-    if (import.scratch.find('\0') != std::string::npos) {
-        problem(import, file, line, what, "holds a NUL byte");
-        return;
-    }
-    std::string* stored = &import.scratch;
-    const int codePage = import.options.context.codePage;
-    if (codePage != 0) {
-        std::string why;
-        if (!utf8ToCodePage(codePage, import.scratch, import.converted, why)) {
-            problem(import, file, line, what, "\"" + import.scratch + "\": " + why);
+    switch (storeImportedText(import.scratch, import.options.context, field, import.converted, import.why)) {
+        case StoredText::Whole: return;
+        case StoredText::Cut:
+            if (sayInFull(import.cuts))
+                import.report.notes.push_back(std::string(file) + ":" + std::to_string(line) + ": " +
+                                              std::string(what) + " \"" + std::string(text) +
+                                              "\" is longer than the 29 bytes a record holds: cut to " +
+                                              std::to_string(fieldText(field).size()) + " bytes");
             return;
-        }
-        stored = &import.converted;
-    } else if (!isUtf8(import.scratch)) {
-        problem(import, file, line, what, "not UTF-8 (give --codepage for a list in an 8-bit code page)");
-        return;
+        case StoredText::Refused: problem(import, file, line, what, import.why); return;
     }
-    if (stored->size() > TextFieldSize - 1) {
-        std::size_t cut = TextFieldSize - 1;
-        while (codePage == 0 && cut > 0 && (static_cast<unsigned char>((*stored)[cut]) & 0xC0u) == 0x80u) --cut;
-        if (sayInFull(import.cuts))
-            import.report.notes.push_back(
-                std::string(file) + ":" + std::to_string(line) + ": " + std::string(what) + " \"" + std::string(text) +
-                "\" is longer than the 29 bytes a record holds: cut to " + std::to_string(cut) + " bytes");
-        stored->resize(cut);
-    }
-    storeFieldText(field, *stored);
 }
 
 // Lists hold MHz, or kHz where the value is above 100000.
@@ -200,14 +181,6 @@ std::int32_t storedFrequency(Import& import, std::int64_t khz) {
     if (khz > 100000 || khz < -100000) return static_cast<std::int32_t>(khz);
     ++import.roundedFrequencies;
     return static_cast<std::int32_t>((khz + (khz < 0 ? -500 : 500)) / 1000);
-}
-
-void addStream(ChannelRecord& record, std::uint8_t streamType, std::uint16_t pid, std::uint8_t kind) {
-    if (pid == 0) return;
-    StreamEntry& entry = record.streams[record.streamCount++];
-    entry.streamType = streamType;
-    entry.pid.set(pid);
-    entry.kind = kind;
 }
 
 // Every field Enigma2 carries but the texts, into a zeroed record: enough to match a base record.
@@ -226,10 +199,10 @@ void fillNumbers(Import& import, const Channel& channel, ChannelRecord& record) 
     record.sid.set(service.sid);
     for (std::size_t i = 0; i < std::size(CachedPids); ++i) (record.*CachedPids[i].field).set(service.pids[i]);
     record.serviceType = recordServiceType(service.serviceType);
-    addStream(record, streamTypeForVideoType(service.videoType), record.videoPid.get(), StreamKindVideo);
-    addStream(record, MpegAudio, record.audioPid.get(), StreamKindAudio);
-    addStream(record, PrivateData, record.ac3Pid.get(), StreamKindAc3);
-    addStream(record, PrivateData, record.teletextPid.get(), StreamKindTeletext);
+    addStream(record, StreamKindVideo, record.videoPid.get(), streamTypeForVideoType(service.videoType));
+    addStream(record, StreamKindAudio, record.audioPid.get(), MpegAudioStreamType);
+    addStream(record, StreamKindAc3, record.ac3Pid.get(), PrivateDataStreamType);
+    addStream(record, StreamKindTeletext, record.teletextPid.get(), PrivateDataStreamType);
 }
 
 std::string_view detailName(const Import& import, int detail) {
@@ -364,14 +337,14 @@ bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& opt
                    FormatReport& report) {
     for (const SettingsFile& file : files) {
         if (file.bytes.size() >= UINT32_MAX) {  // the tables keep places in the files in 32 bits
-            report.problems.push_back({0, std::string(file.name), "4 GB or more: not a settings file"});
+            report.problems.push_back({.file = std::string(file.name), .why = "4 GB or more: not a settings file"});
             return false;
         }
     }
     const SettingsFile* lamedb = fileNamed(files, "lamedb");
     if (lamedb == nullptr) lamedb = fileNamed(files, "lamedb5");
     if (lamedb == nullptr) {
-        report.problems.push_back({0, "lamedb", "the settings folder holds neither lamedb nor lamedb5"});
+        report.problems.push_back({.why = "the settings folder holds neither lamedb nor lamedb5"});
         return false;
     }
     Database database;
@@ -379,7 +352,7 @@ bool importEnigma2(std::span<const SettingsFile> files, const FormatOptions& opt
     Bouquets bouquets;
     good = readBouquets(files, database, bouquets, report) && good;
     if (!good) return false;
-    Import import{files, database, bouquets, options, report, {}, {}, 0, -1, 255, {}, {}, 0, 0, 0, {}, true};
+    Import import{.files = files, .database = database, .bouquets = bouquets, .options = options, .report = report};
     planChannels(import);
     if (!import.good) return false;
     // Each record is written whole in one go; only a base needs every record's numbers first, to match.

@@ -42,12 +42,13 @@ struct Reader {
     const SettingsFile& file;
     Database& database;
     FormatReport& report;
-    LineReader lines;
-    RepeatedNote passedOver;
+    LineReader lines{};
+    RepeatedNote passedOver{};
     bool good = true;
 
     void problem(int line, std::string_view field, std::string why) {
-        report.problems.push_back({line, std::string(file.name) + ": " + std::string(field), std::move(why)});
+        report.problems.push_back(
+            {.file = std::string(file.name), .line = line, .field = std::string(field), .why = std::move(why)});
         good = false;
     }
 };
@@ -386,7 +387,7 @@ void linkAndIndex(Reader& reader) {
 }  // namespace
 
 bool readLamedb(const SettingsFile& file, Database& database, FormatReport& report) {
-    Reader reader{file, database, report, LineReader{file.bytes}, {}, true};
+    Reader reader{.file = file, .database = database, .report = report, .lines = LineReader{file.bytes}};
     database.file = file.name;
     database.bytes = file.bytes;
     std::string_view header;

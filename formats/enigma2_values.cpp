@@ -16,8 +16,6 @@ struct VideoType {
 };
 constexpr VideoType VideoTypes[] = {{0, 0x02}, {1, 0x1B}, {2, 0x01}, {3, 0x10}, {4, 0xEA}, {6, 0x24}, {7, 0x42}};
 
-constexpr std::uint8_t StreamKindVideo = 1;
-
 bool replaceAll(std::string& text, char from, char to) {
     bool changed = false;
     for (char& c : text) {

@@ -78,6 +78,14 @@ bool recordTextUtf8(const char (&field)[TextFieldSize], const FieldContext& cont
     return true;
 }
 
+std::string problemMessage(std::string_view file, const ImportProblem& problem) {
+    std::string message(file);
+    if (problem.line > 0) message += ':' + std::to_string(problem.line);
+    message += ": ";
+    if (!problem.field.empty()) message += problem.field + ": ";
+    return message + problem.why;
+}
+
 std::string quoted(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/csv_import.h"
+#include "lists/large_pages.h"
 #include "lists/record_fields.h"
 #include "lists/utf8.h"
 
@@ -30,6 +30,18 @@ struct FormatOptions {
     std::uint16_t networkId = 0;          // export: the original network ID written for every channel
     std::span<const ChannelRecord> base;  // import: the list whose records matched channels start from
 };
+
+// Where a file read or a list written is wrong, said as "FILE:LINE: field: why".
+struct ImportProblem {
+    std::string file{};   // a file inside the folder read (a settings folder's "lamedb"); empty for the file read
+    int line = 0;         // from 1; 0 for a problem of no one line (a whole file, or a channel export cannot write)
+    std::string field{};  // the column or field, empty for a problem of a whole line or file
+    std::string why{};
+};
+
+// The problem as a message, "FILE:LINE: field: why", without LINE or field where it has none. file
+// names the file the problem is in: the file read, or problem.file inside the folder read.
+std::string problemMessage(std::string_view file, const ImportProblem& problem);
 
 // What a format says back. Notes go to standard error whether or not the work succeeded; problems
 // mean nothing is written.

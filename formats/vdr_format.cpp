@@ -1,20 +1,18 @@
-// A channel list as a channels.conf and back: records to the recorder's lines (formats/vdr_line.h)
-// and lines to records, with the base list's bytes kept where the line says what export would.
+// A channel list as a channels.conf: each record to the recorder's line (formats/vdr_line.h), a group
+// line before each run of one category.
 #include "formats/vdr_format.h"
 
 #include <bitset>
 #include <cstddef>
 #include <cstring>
 #include <iterator>
+#include <string>
+#include <vector>
 
-#include "form/form_text.h"
 #include "formats/vdr_line.h"
-#include "lists/channel_match.h"
-#include "lists/code_page.h"
+#include "lists/utf8.h"
 
 namespace {
-
-constexpr std::uint8_t KindVideo = 1, KindAudio = 2, KindDolby = 3;
 
 std::string positionText(std::size_t index) { return "channel " + std::to_string(index + 1); }
 
@@ -54,7 +52,7 @@ void streamPids(const ChannelRecord& record, std::uint8_t kind, std::uint16_t ow
     bool ownListed = ownPid == 0;
     for (int i = 0; i < streams && !ownListed; ++i)
         ownListed = record.streams[i].kind == kind && record.streams[i].pid.get() == ownPid;
-    if (!ownListed) pids[count++] = VdrPid{ownPid, defaultType, 0, {}};
+    if (!ownListed) pids[count++] = VdrPid{.pid = ownPid, .type = defaultType};
     for (int i = 0; i < streams; ++i) {
         const StreamEntry& entry = record.streams[i];
         if (entry.kind != kind || entry.pid.get() == 0) continue;
@@ -75,21 +73,21 @@ void channelOfRecord(const ChannelRecord& record, const FormatOptions& options, 
     channel.sourceTenthsEast = options.source.tenthsEast;
     channel.symbolRate = record.symbolRate.get();
     channel.videoPid = record.videoPid.get();
-    channel.pcrPid = record.pcrPid.get();
+    channel.pcrPid = record.pcrPid.get() != 0 ? record.pcrPid.get() : channel.videoPid;  // as the recorder reads it
     channel.videoType = 0;
     if (channel.videoPid != 0) {
         channel.videoType = VdrVideoType;
         for (int i = 0; i < shownStreamCount(record); ++i) {
             const StreamEntry& entry = record.streams[i];
-            if (entry.kind == KindVideo && entry.pid.get() == channel.videoPid && entry.streamType != 0) {
+            if (entry.kind == StreamKindVideo && entry.pid.get() == channel.videoPid && entry.streamType != 0) {
                 channel.videoType = entry.streamType;
                 break;
             }
         }
     }
-    streamPids(record, KindAudio, record.audioPid.get(), VdrAudioType, channel.audio, VdrMaxAudio, channel.audioCount,
-               counts);
-    streamPids(record, KindDolby, record.ac3Pid.get(), VdrDolbyType, channel.dolby, VdrMaxDolby, channel.dolbyCount,
+    streamPids(record, StreamKindAudio, record.audioPid.get(), VdrAudioType, channel.audio, VdrMaxAudio,
+               channel.audioCount, counts);
+    streamPids(record, StreamKindAc3, record.ac3Pid.get(), VdrDolbyType, channel.dolby, VdrMaxDolby, channel.dolbyCount,
                counts);
     channel.teletextPid = record.teletextPid.get();
     channel.subtitleCount = 0;
@@ -136,12 +134,6 @@ std::uint16_t repeatId(RepeatTable& table, const ChannelRecord& record) {
     return ++table.rids[slot];
 }
 
-void quoteInto(std::string& note, std::string_view text) {
-    note += '"';
-    note += text;
-    note += '"';
-}
-
 // The name or provider as the line holds it (UTF-8, changed where the format needs it). False when
 // the record's bytes are not UTF-8 and no code page says what they are.
 bool lineText(const char (&field)[TextFieldSize], const FieldContext& context, bool isProvider, std::string& text,
@@ -152,21 +144,108 @@ bool lineText(const char (&field)[TextFieldSize], const FieldContext& context, b
     return true;
 }
 
+// An export's state over the whole list: what it was told, what it says, and room kept from record
+// to record so that a line allocates nothing once the texts have grown.
+struct VdrExport {
+    const FormatOptions& options;
+    FormatReport& report;
+    std::string& out;
+    std::vector<std::string> leftOut{};  // notes on channels left out, said before the others
+    ExportCounts counts{};
+    RepeatTable repeatTable{};
+    int repeats = 0;
+    std::string name{}, provider{}, scratch{}, group{}, groupText{};
+    std::bitset<256> groupNoted{};  // categories whose group name change is noted
+    int lastCategory = -1;
+    VdrChannel channel{};
+    VdrChannel groupLine{};  // made once: a VdrChannel is more than a kilobyte to clear
+};
+
+// True, with a note, for a record the recorder would refuse.
+bool leftOut(VdrExport& vdr, const ChannelRecord& record, std::size_t index) {
+    if (record.sid.get() == 0) {
+        vdr.leftOut.push_back(positionText(index) + " " + quoted(fieldText(record.name)) +
+                              " is left out: the recorder refuses a channel with SID 0");
+        return true;
+    }
+    if (fieldText(record.name).empty()) {
+        vdr.leftOut.push_back(positionText(index) + " is left out: the recorder refuses a channel without a name");
+        return true;
+    }
+    return false;
+}
+
+// The record's name and provider as the line holds them, into the export's texts, with a note where
+// one had to change. False, with a problem, when one cannot be written.
+bool readTexts(VdrExport& vdr, const ChannelRecord& record, std::size_t index) {
+    bool nameChanged = false, providerChanged = false;
+    const FieldContext& context = vdr.options.context;
+    const bool nameRead = lineText(record.name, context, false, vdr.name, vdr.scratch, nameChanged);
+    const bool providerRead = lineText(record.provider, context, true, vdr.provider, vdr.scratch, providerChanged);
+    if (!nameRead || !providerRead) {
+        vdr.report.problems.push_back(
+            {.field = nameRead ? "provider" : "name",
+             .why = positionText(index) + ": not UTF-8 (give --codepage with the list's code page)"});
+        return false;
+    }
+    if (nameChanged || providerChanged) {
+        vdr.report.notes.push_back(positionText(index) + ": " + (nameChanged ? "name" : "provider") +
+                                   " is written as " + quoted(nameChanged ? vdr.name : vdr.provider) +
+                                   " (a channels.conf name cannot hold ';', '|' reads back as ':', " +
+                                   "and a line end would end the line)");
+    }
+    return true;
+}
+
+// The group line of a category, written where a run of its channels starts. False, with a problem,
+// when the category's name cannot be written.
+bool writeGroupLine(VdrExport& vdr, std::uint8_t category) {
+    vdr.lastCategory = category;
+    vdr.groupText = categoryGroupName(category, vdr.options.context);
+    if (!isUtf8(vdr.groupText)) {
+        vdr.report.problems.push_back(
+            {.field = "category",
+             .why = "category " + std::to_string(category) + ": its name is not UTF-8 (give --codepage)"});
+        return false;
+    }
+    if (vdrGroupNameChange(vdr.groupText, vdr.group) && !vdr.groupNoted[category]) {
+        vdr.groupNoted[category] = true;
+        vdr.report.notes.push_back("category " + quoted(vdr.groupText) + " is written as group " + quoted(vdr.group) +
+                                   " (the recorder drops blanks and '@' at its start, and ',' " +
+                                   "and '|' change on its rewriting)");
+    }
+    vdr.groupLine.name = vdr.group;
+    appendVdrLine(vdr.out, vdr.groupLine);
+    return true;
+}
+
+void noteExportCounts(const VdrExport& vdr) {
+    std::vector<std::string>& notes = vdr.report.notes;
+    if (vdr.repeats > 0)
+        notes.push_back(std::to_string(vdr.repeats) +
+                        " channels repeat the TID and SID of an earlier one: they are written with RID 1, 2, ...");
+    if (vdr.counts.polarity > 0)
+        notes.push_back(std::to_string(vdr.counts.polarity) +
+                        " channels have a polarity other than H, V, L or R: written as H");
+    if (vdr.counts.languages > 0)
+        notes.push_back(std::to_string(vdr.counts.languages) +
+                        " stream languages hold characters a channels.conf cannot: written without them");
+    if (vdr.counts.streams > 0)
+        notes.push_back(std::to_string(vdr.counts.streams) +
+                        " streams past the recorder's limits (32 audio, 16 AC-3, 32 subtitles) are left out");
+}
+
 }  // namespace
 
-bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& options, std::string& out) {
-    static std::string name, provider, scratch;  // kept between calls: no allocation per channel
-    static VdrChannel channel;
+void vdrChannelOfRecord(const ChannelRecord& record, const FormatOptions& options, VdrChannel& channel) {
+    ExportCounts ignored;
+    channelOfRecord(record, options, 0, channel, ignored);
+}
+
+bool vdrLineText(const char (&field)[TextFieldSize], const FieldContext& context, bool isProvider, std::string& text,
+                 std::string& scratch) {
     bool changed = false;
-    if (!lineText(record.name, options.context, false, name, scratch, changed) ||
-        !lineText(record.provider, options.context, true, provider, scratch, changed))
-        return false;
-    ExportCounts counts;
-    channel.name = name;
-    channel.provider = provider;
-    channelOfRecord(record, options, 0, channel, counts);
-    appendVdrLine(out, channel);
-    return true;
+    return lineText(field, context, isProvider, text, scratch, changed);
 }
 
 std::size_t vdrExportSize(std::span<const ChannelRecord> records) {
@@ -181,90 +260,28 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
                FormatReport& report) {
     // The records are read once, in one pass. The notes on channels left out come first, as a reader
     // looks for them first.
-    std::vector<std::string> leftOut;
     const std::size_t notesBefore = report.notes.size();
-    RepeatTable repeatTable;
-    startRepeats(repeatTable, records.size());
+    VdrExport vdr{.options = options, .report = report, .out = out};
+    vdr.groupLine.group = true;
+    startRepeats(vdr.repeatTable, records.size());
     out.reserve(out.size() + vdrExportSize(records));  // no more when the caller reserved it
-    std::string name, provider, scratch, group, groupText;
-    std::bitset<256> groupNoted;
-    int lastCategory = -1;
-    ExportCounts counts;
-    VdrChannel channel;
-    VdrChannel groupLine;  // made once: a VdrChannel is more than a kilobyte to clear
-    groupLine.group = true;
-    int repeats = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ChannelRecord& record = records[i];
         // Read first, with the record's first bytes: the category ends the record, and waiting for
         // it only once the line is half made would be a wait of its own for every record.
         const std::uint8_t category = record.category;
-        if (record.sid.get() == 0) {
-            std::string note = positionText(i) + " ";
-            quoteInto(note, fieldText(record.name));
-            leftOut.push_back(note + " is left out: the recorder refuses a channel with SID 0");
-            continue;
-        }
-        if (fieldText(record.name).empty()) {
-            leftOut.push_back(positionText(i) + " is left out: the recorder refuses a channel without a name");
-            continue;
-        }
-        const std::uint16_t rid = repeatId(repeatTable, record);
-        bool nameChanged = false, providerChanged = false;
-        const bool nameRead = lineText(record.name, options.context, false, name, scratch, nameChanged);
-        const bool providerRead = lineText(record.provider, options.context, true, provider, scratch, providerChanged);
-        if (!nameRead || !providerRead) {
-            report.problems.push_back({0, nameRead ? "provider" : "name",
-                                       positionText(i) + ": not UTF-8 (give --codepage with the list's code page)"});
-            continue;
-        }
-        if (nameChanged || providerChanged) {
-            std::string note = positionText(i) + ": " + (nameChanged ? "name" : "provider") + " is written as ";
-            quoteInto(note, nameChanged ? name : provider);
-            report.notes.push_back(note + " (a channels.conf name cannot hold ';', '|' reads back as ':', " +
-                                   "and a line end would end the line)");
-        }
-        if (category != lastCategory) {
-            lastCategory = category;
-            groupText = categoryGroupName(category, options.context);
-            if (!isUtf8(groupText)) {
-                report.problems.push_back(
-                    {0, "category",
-                     "category " + std::to_string(category) + ": its name is not UTF-8 (give --codepage)"});
-                continue;
-            }
-            if (vdrGroupNameChange(groupText, group) && !groupNoted[category]) {
-                groupNoted[category] = true;
-                std::string note = "category ";
-                quoteInto(note, groupText);
-                note += " is written as group ";
-                quoteInto(note, group);
-                report.notes.push_back(note + " (the recorder drops blanks and '@' at its start, and ',' " +
-                                       "and '|' change on its rewriting)");
-            }
-            groupLine.name = group;
-            appendVdrLine(out, groupLine);
-        }
-        channel.name = name;
-        channel.provider = provider;
-        channelOfRecord(record, options, rid, channel, counts);
-        repeats += rid != 0;
-        appendVdrLine(out, channel);
+        if (leftOut(vdr, record, i)) continue;
+        const std::uint16_t rid = repeatId(vdr.repeatTable, record);
+        if (!readTexts(vdr, record, i)) continue;
+        if (category != vdr.lastCategory && !writeGroupLine(vdr, category)) continue;
+        vdr.channel.name = vdr.name;
+        vdr.channel.provider = vdr.provider;
+        channelOfRecord(record, options, rid, vdr.channel, vdr.counts);
+        vdr.repeats += rid != 0;
+        appendVdrLine(out, vdr.channel);
     }
     report.notes.insert(report.notes.begin() + static_cast<std::ptrdiff_t>(notesBefore),
-                        std::make_move_iterator(leftOut.begin()), std::make_move_iterator(leftOut.end()));
-    if (repeats > 0)
-        report.notes.push_back(
-            std::to_string(repeats) +
-            " channels repeat the TID and SID of an earlier one: they are written with RID 1, 2, ...");
-    if (counts.polarity > 0)
-        report.notes.push_back(std::to_string(counts.polarity) +
-                               " channels have a polarity other than H, V, L or R: written as H");
-    if (counts.languages > 0)
-        report.notes.push_back(std::to_string(counts.languages) +
-                               " stream languages hold characters a channels.conf cannot: written without them");
-    if (counts.streams > 0)
-        report.notes.push_back(std::to_string(counts.streams) +
-                               " streams past the recorder's limits (32 audio, 16 AC-3, 32 subtitles) are left out");
+                        std::make_move_iterator(vdr.leftOut.begin()), std::make_move_iterator(vdr.leftOut.end()));
+    noteExportCounts(vdr);
     return report.problems.empty();
 }

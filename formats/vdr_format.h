@@ -9,6 +9,8 @@
 
 #include "formats/list_format.h"
 
+struct VdrChannel;
+
 // Appends the list. Channels the recorder would refuse (SID 0, empty name) are left out with a note;
 // names or providers that had to change are noted with the channel's position. False, with problems,
 // when a text cannot be written (not UTF-8 without a code page).
@@ -19,9 +21,12 @@ bool exportVdr(std::span<const ChannelRecord> records, const FormatOptions& opti
 // reserved once (a larger text only grows).
 std::size_t vdrExportSize(std::span<const ChannelRecord> records);
 
-// Appends the channel line export writes for one record (no group line, RID 0). False when its
-// name or provider is not UTF-8 and no code page is given.
-bool appendVdrLineOfRecord(const ChannelRecord& record, const FormatOptions& options, std::string& out);
+// What export writes for one record, for import to compare a line with: the channel line but for its
+// texts (RID 0), and a name or provider as the line holds it (UTF-8, changed as vdrNameChange says;
+// false when the record's bytes are not UTF-8 and no code page is given).
+void vdrChannelOfRecord(const ChannelRecord& record, const FormatOptions& options, VdrChannel& channel);
+bool vdrLineText(const char (&field)[TextFieldSize], const FieldContext& context, bool isProvider, std::string& text,
+                 std::string& scratch);
 
 // Reads the list's satellite channels into records (replacing what it held). False, with a problem
 // for each bad line (line, field, why), when the text is not a channels.conf the recorder would load.

@@ -1,21 +1,22 @@
 // A channels.conf into records: each satellite channel line becomes a record, from a zeroed one or
-// from the base list's record of the same service, whose bytes stay where the line says what export
-// would write for them.
+// from the base list's record of the same service, whose bytes stay where the line holds what export
+// writes for them.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <span>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "form/form_text.h"
+#include "formats/record_import.h"
 #include "formats/vdr_format.h"
 #include "formats/vdr_line.h"
 #include "lists/channel_match.h"
-#include "lists/code_page.h"
+#include "lists/utf8.h"
 
 namespace {
-
-constexpr std::uint8_t KindVideo = 1, KindAudio = 2, KindDolby = 3;
-constexpr std::uint8_t PrivateStreamType = 6;  // the PES type AC-3, teletext and subtitles come in
 
 // What a channels.conf holds that a record cannot, or the other way round, counted over the file.
 struct ImportCounts {
@@ -31,20 +32,35 @@ struct ImportCounts {
     int withoutBase = 0;
 };
 
-void addStream(ChannelRecord& record, int type, std::uint16_t pid, std::uint8_t kind, const VdrPid* language,
-               ImportCounts& counts) {
-    if (record.streamCount >= MaxStreams) {
-        ++counts.streams;
-        return;
-    }
-    StreamEntry& entry = record.streams[record.streamCount++];
-    entry.streamType = static_cast<std::uint8_t>(type);
-    entry.pid.set(pid);
-    entry.kind = kind;
-    if (language != nullptr) {
-        entry.langLength = static_cast<std::uint8_t>(language->languageLength);
-        std::memcpy(entry.lang, language->language, MaxLangLength);
-    }
+// An import's state over the whole file: what it was told, what it says, and room kept from line to
+// line so that a line allocates nothing once the texts have grown.
+struct VdrImport {
+    const FormatOptions& options;
+    FormatReport& report;
+    ImportCounts counts{};
+    VdrChannel channel{};  // the line read, or export's line of a base record
+    std::string text{}, changed{}, converted{}, why{};
+    // The group line whose category is known, its name as kvx would write it, and that category: a
+    // group line's channels follow one another.
+    const char* namedGroup = nullptr;
+    std::string groupText{}, group{};
+    int groupCategory = -1;  // -1 until it is looked up
+};
+
+// The channel's streams, in the order export writes them, into a record that holds none yet.
+void addStreams(const VdrChannel& channel, ChannelRecord& record, ImportCounts& counts) {
+    const auto add = [&](std::uint8_t kind, int pid, int type, std::string_view language) {
+        counts.streams +=
+            !addStream(record, kind, static_cast<std::uint16_t>(pid), static_cast<std::uint8_t>(type), language);
+    };
+    add(StreamKindVideo, channel.videoPid, channel.videoType, {});
+    for (int i = 0; i < channel.audioCount; ++i)
+        add(StreamKindAudio, channel.audio[i].pid, channel.audio[i].type, channel.audio[i].languageText());
+    for (int i = 0; i < channel.dolbyCount; ++i)
+        add(StreamKindAc3, channel.dolby[i].pid, PrivateDataStreamType, channel.dolby[i].languageText());
+    add(StreamKindTeletext, channel.teletextPid, PrivateDataStreamType, {});
+    for (int i = 0; i < channel.subtitleCount; ++i)
+        add(StreamKindSubtitle, channel.subtitles[i].pid, PrivateDataStreamType, channel.subtitles[i].languageText());
 }
 
 // Everything of a zeroed record the line gives, but its texts and category.
@@ -60,78 +76,118 @@ void recordOfChannel(const VdrChannel& channel, ChannelRecord& record, ImportCou
     record.ac3Pid.set(channel.dolbyCount > 0 ? channel.dolby[0].pid : 0);
     record.teletextPid.set(static_cast<std::uint16_t>(channel.teletextPid));
     record.serviceType = channel.videoPid != 0 ? 1 : channel.audioCount + channel.dolbyCount > 0 ? 2 : 0;
-    if (channel.videoPid != 0)
-        addStream(record, channel.videoType, static_cast<std::uint16_t>(channel.videoPid), KindVideo, nullptr, counts);
-    for (int i = 0; i < channel.audioCount; ++i)
-        addStream(record, channel.audio[i].type, channel.audio[i].pid, KindAudio, &channel.audio[i], counts);
-    for (int i = 0; i < channel.dolbyCount; ++i)
-        addStream(record, PrivateStreamType, channel.dolby[i].pid, KindDolby, &channel.dolby[i], counts);
-    if (channel.teletextPid != 0)
-        addStream(record, PrivateStreamType, static_cast<std::uint16_t>(channel.teletextPid), StreamKindTeletext,
-                  nullptr, counts);
-    for (int i = 0; i < channel.subtitleCount; ++i)
-        addStream(record, PrivateStreamType, channel.subtitles[i].pid, StreamKindSubtitle, &channel.subtitles[i],
-                  counts);
+    addStreams(channel, record, counts);
 }
 
-// Scratch texts kept over the whole file, so that a line allocates nothing once they have grown.
-struct TextScratch {
-    std::string utf8;
-    std::string converted;
-};
+// A name or provider of line number `line` into a zeroed field: a text too long is cut with a note, one
+// that cannot be stored is a problem of the line's name field.
+void storeLineText(VdrImport& import, int line, std::string_view text, char (&field)[TextFieldSize],
+                   std::string_view what) {
+    const std::string_view stored = vdrTextFromLine(text, import.text);
+    switch (storeImportedText(stored, import.options.context, field, import.converted, import.why)) {
+        case StoredText::Whole: return;
+        case StoredText::Cut:
+            import.report.notes.push_back("line " + std::to_string(line) + ": the " + std::string(what) +
+                                          " is cut to the 29 bytes a record holds: " + quoted(fieldText(field)));
+            return;
+        case StoredText::Refused:
+            import.report.problems.push_back(
+                {.line = line, .field = "name", .why = what == "name" ? import.why : "provider: " + import.why});
+            return;
+    }
+}
 
-// A name or provider of a line into a zeroed text field. Longer texts are cut to the 29 bytes the
-// field holds, at a character's start (cut is set). False with why when the text cannot be stored.
-bool storeLineText(std::string_view text, const FieldContext& context, char (&field)[TextFieldSize],
-                   TextScratch& scratch, bool& cut, std::string& why) {
-    // Without a code page the line's bytes are stored as they are, but for the '|' and CR that
-    // vdrTextFromLine changes while they are copied: those are ASCII, so the text is UTF-8, holds a
-    // NUL and starts a character where the changed text would.
-    std::string_view bytes = text;
-    if (context.codePage != 0) {
-        vdrTextFromLine(text, scratch.utf8);
-        if (!utf8ToCodePage(context.codePage, scratch.utf8, scratch.converted, why)) return false;
-        bytes = scratch.converted;
-    } else if (!isUtf8(bytes)) {
-        why = "not UTF-8 (give --codepage with the code page it is in)";
+// A group line's name as kvx would write it, made once for the run of channels that follow it.
+const std::string& groupName(VdrImport& import, std::string_view groupLine) {
+    if (groupLine.data() != import.namedGroup) {
+        import.namedGroup = groupLine.data();
+        vdrGroupNameChange(vdrTextFromLine(groupLine, import.groupText), import.group);
+        import.groupCategory = -1;
+    }
+    return import.group;
+}
+
+// The category of a group line's channels (255 before any group line), looked up at the first of
+// them that needs it: a name not in the categories file is added there, with its notes into report.
+std::uint8_t groupCategory(VdrImport& import, std::string_view groupLine, FormatReport& report) {
+    if (groupLine.data() == nullptr) return 255;
+    const std::string& name = groupName(import, groupLine);
+    if (import.groupCategory < 0) import.groupCategory = categoryFromGroupName(name, import.options.context, report);
+    return static_cast<std::uint8_t>(import.groupCategory);
+}
+
+// The line read into a new record of records, with what it holds that the record cannot counted.
+void addRecordOfLine(VdrImport& import, int line, RecordList& records) {
+    const VdrChannel& channel = import.channel;
+    ChannelRecord& record = records.emplace_back();
+    recordOfChannel(channel, record, import.counts);
+    storeLineText(import, line, channel.name.empty() ? channel.shortName : channel.name, record.name, "name");
+    storeLineText(import, line, channel.provider, record.provider, "provider");
+    ImportCounts& counts = import.counts;
+    counts.shortNames += !channel.name.empty() && !channel.shortName.empty();
+    counts.parameters += channel.parameters.size() > 1;
+    counts.conditionalAccess += channel.conditionalAccess;
+    counts.networkIds += channel.nid != 0;
+    counts.languages += channel.cutLanguages;
+    counts.pids += channel.droppedPids;
+}
+
+// True for a channel of the satellite asked for; the others are counted.
+bool wanted(VdrImport& import, const VdrChannel& channel) {
+    if (channel.sourceKind != 'S') {
+        ++import.counts.otherKinds;
         return false;
     }
-    if (bytes.find('\0') != std::string_view::npos) {
-        why = "holds a NUL character";
+    if (import.options.onlySource && channel.sourceTenthsEast != import.options.source.tenthsEast) {
+        ++import.counts.otherPositions;
         return false;
     }
-    std::size_t length = bytes.size();
-    cut = length > TextFieldSize - 1;
-    if (cut) {
-        length = TextFieldSize - 1;
-        if (context.codePage == 0) {
-            while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0u) == 0x80u) --length;
-        }
-    }
-    if (context.codePage != 0) {
-        std::memcpy(field, bytes.data(), length);
-        return true;
-    }
-    for (std::size_t i = 0; i < length; ++i) field[i] = bytes[i] == '|' ? ':' : bytes[i] == '\r' ? ' ' : bytes[i];
     return true;
 }
 
-struct CarriedField {
-    std::size_t offset;
-    std::size_t size;
-};
-
-// The fields a line gives wholly; names, providers, streams and the category are merged apart.
-constexpr CarriedField CarriedFields[] = {
-    {offsetof(ChannelRecord, frequency), 4},   {offsetof(ChannelRecord, symbolRate), 2},
-    {offsetof(ChannelRecord, polarity), 2},    {offsetof(ChannelRecord, tid), 2},
-    {offsetof(ChannelRecord, sid), 2},         {offsetof(ChannelRecord, pcrPid), 2},
-    {offsetof(ChannelRecord, videoPid), 2},    {offsetof(ChannelRecord, audioPid), 2},
-    {offsetof(ChannelRecord, teletextPid), 2}, {offsetof(ChannelRecord, ac3Pid), 2},
-};
-
-const std::uint8_t* bytesOf(const ChannelRecord& record, std::size_t offset) {
-    return reinterpret_cast<const std::uint8_t*>(&record) + offset;
+// Every line of the file: each wanted channel a record, each bad line a problem. Without a base a
+// record's category is its group's, found as the record is read, with the notes kept in groups; with
+// one, groupOf keeps the group line each record follows (no data before any) until the records are
+// matched.
+void readLines(VdrImport& import, std::string_view text, RecordList& records, FormatReport& groups,
+               std::vector<std::string_view>& groupOf) {
+    const bool withBase = !import.options.base.empty();
+    std::string_view groupLine;
+    VdrChannel& channel = import.channel;
+    VdrLineError error;
+    int line = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string_view content = text.substr(at, end - at);
+        at = end + 1;
+        ++line;
+        if (content.find_first_not_of(" \t\r\v\f") == std::string_view::npos)
+            continue;  // skipped, as the recorder does
+        if (!parseVdrLine(content, channel, error)) {
+            import.report.problems.push_back({.line = line, .field = error.field, .why = error.why});
+            continue;
+        }
+        if (channel.group) {
+            // vdrTextFromLine changes only ASCII characters: the name is UTF-8 when the line's text is.
+            if (isUtf8(channel.name))
+                groupLine = channel.name;
+            else
+                import.report.problems.push_back({.line = line, .field = "group", .why = "not UTF-8"});
+            continue;
+        }
+        if (!wanted(import, channel)) continue;
+        if (channel.name.empty() && channel.shortName.empty()) {
+            import.report.notes.push_back("line " + std::to_string(line) + ": a channel without a name is left out");
+            continue;
+        }
+        addRecordOfLine(import, line, records);
+        if (withBase) {
+            groupOf.push_back(groupLine);
+        } else {
+            ++import.counts.withoutBase;
+            records.back().category = groupCategory(import, groupLine, groups);
+        }
+    }
 }
 
 // The line's streams written over the base's: an entry of the same kind and PID keeps what the line
@@ -146,7 +202,7 @@ void mergeStreams(ChannelRecord& merged, const ChannelRecord& fromLine) {
             const StreamEntry& old = base.streams[k];
             if (old.kind != line.kind || old.pid.get() != line.pid.get()) continue;
             entry = old;
-            if (line.kind == KindVideo || line.kind == KindAudio) entry.streamType = line.streamType;
+            if (line.kind == StreamKindVideo || line.kind == StreamKindAudio) entry.streamType = line.streamType;
             if (line.kind != StreamKindTeletext) {
                 entry.langLength = line.langLength;
                 std::memcpy(entry.lang, line.lang, MaxLangLength);
@@ -157,43 +213,74 @@ void mergeStreams(ChannelRecord& merged, const ChannelRecord& fromLine) {
     }
 }
 
-// base with what the line gives written over it, field by field, where the line's value differs
-// from the value the base's own exported line gives (fromBase).
-// With force (the base's line could not be written) every value of the line is written.
-void mergeRecord(ChannelRecord& merged, const ChannelRecord& fromLine, const ChannelRecord& fromBase, bool force) {
-    for (const CarriedField& field : CarriedFields) {
-        if (force || std::memcmp(bytesOf(fromLine, field.offset), bytesOf(fromBase, field.offset), field.size) != 0)
-            std::memcpy(reinterpret_cast<std::uint8_t*>(&merged) + field.offset, bytesOf(fromLine, field.offset),
-                        field.size);
-    }
-    if (force || fieldText(fromLine.name) != fieldText(fromBase.name))
-        storeFieldText(merged.name, fieldText(fromLine.name));
-    if (force || fieldText(fromLine.provider) != fieldText(fromBase.provider))
-        storeFieldText(merged.provider, fieldText(fromLine.provider));
-    const bool sameStreams =
-        !force && fromLine.streamCount == fromBase.streamCount &&
-        std::memcmp(fromLine.streams, fromBase.streams, sizeof(StreamEntry) * fromLine.streamCount) == 0;
-    if (!sameStreams) mergeStreams(merged, fromLine);
+// True when the line's streams are those export writes for the base (exported).
+bool sameStreams(const ChannelRecord& fromLine, const VdrChannel& exported) {
+    ChannelRecord written{};
+    ImportCounts ignored;
+    addStreams(exported, written, ignored);
+    return fromLine.streamCount == written.streamCount &&
+           std::memcmp(fromLine.streams, written.streams, sizeof(StreamEntry) * written.streamCount) == 0;
 }
 
-// The record the base's own line reads back as (texts included). False when export could not
-// write the base record.
-bool recordOfBase(const ChannelRecord& base, const FormatOptions& options, std::string& line, TextScratch& scratch,
-                  ChannelRecord& out) {
-    line.clear();
-    if (!appendVdrLineOfRecord(base, options, line)) return false;
-    line.pop_back();  // its line end
-    static VdrChannel channel;
-    VdrLineError error;
-    if (!parseVdrLine(line, channel, error)) return false;
-    out = ChannelRecord{};
-    ImportCounts ignored;
-    recordOfChannel(channel, out, ignored);
-    bool cut = false;
-    std::string why;
-    const std::string_view name = channel.name.empty() ? channel.shortName : channel.name;
-    return storeLineText(name, options.context, out.name, scratch, cut, why) &&
-           storeLineText(channel.provider, options.context, out.provider, scratch, cut, why);
+// True when the line's text, as the record holds it, is the one export writes for the base's: both
+// stored alike, so that a name cut on reading still matches.
+bool sameText(VdrImport& import, const char (&fromLine)[TextFieldSize], const char (&base)[TextFieldSize],
+              bool isProvider) {
+    const FieldContext& context = import.options.context;
+    if (!vdrLineText(base, context, isProvider, import.text, import.changed)) return false;
+    char written[TextFieldSize] = {};
+    return storeImportedText(import.text, context, written, import.converted, import.why) != StoredText::Refused &&
+           fieldText(written) == fieldText(fromLine);
+}
+
+std::uint16_t firstPid(const VdrPid* pids, int count) { return count > 0 ? pids[0].pid : 0; }
+
+// The base record with each field the line carries taken from the line's record where the line
+// holds another value than export writes for the base.
+void applyToBase(VdrImport& import, const ChannelRecord& fromLine, ChannelRecord& record) {
+    const VdrChannel& exported = import.channel;
+    vdrChannelOfRecord(record, import.options, import.channel);
+    // Export writes these as the record holds them: the line's value is the base's where its bytes are.
+    record.frequency = fromLine.frequency;
+    record.symbolRate = fromLine.symbolRate;
+    record.tid = fromLine.tid;
+    record.sid = fromLine.sid;
+    record.videoPid = fromLine.videoPid;
+    record.teletextPid = fromLine.teletextPid;
+    if (fromLine.polarity.get() != vdrPolarity(exported.polarization)) record.polarity = fromLine.polarity;
+    if (fromLine.pcrPid.get() != exported.pcrPid) record.pcrPid = fromLine.pcrPid;
+    if (fromLine.audioPid.get() != firstPid(exported.audio, exported.audioCount)) record.audioPid = fromLine.audioPid;
+    if (fromLine.ac3Pid.get() != firstPid(exported.dolby, exported.dolbyCount)) record.ac3Pid = fromLine.ac3Pid;
+    if (!sameStreams(fromLine, exported)) mergeStreams(record, fromLine);
+    if (!sameText(import, fromLine.name, record.name, false)) storeFieldText(record.name, fieldText(fromLine.name));
+    if (!sameText(import, fromLine.provider, record.provider, true))
+        storeFieldText(record.provider, fieldText(fromLine.provider));
+}
+
+// Each record that matches a base record becomes that record with what the line changed written
+// over it; its group changes its category only where it differs from the group export writes for
+// the base's category. The others keep what the line gave, and their group's category.
+void applyBaseList(VdrImport& import, RecordList& records, std::span<const std::string_view> groupOf) {
+    const FormatOptions& options = import.options;
+    const std::vector<int> matches = matchByService(records, options.base);
+    std::string baseGroup;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::string_view groupLine = groupOf[i];
+        const int match = matches[i];
+        if (match == NoMatch) {
+            ++import.counts.withoutBase;
+            records[i].category = groupCategory(import, groupLine, import.report);
+            continue;
+        }
+        ChannelRecord merged = options.base[static_cast<std::size_t>(match)];
+        applyToBase(import, records[i], merged);
+        if (groupLine.data() != nullptr) {
+            vdrGroupNameChange(categoryGroupName(merged.category, options.context), baseGroup);
+            if (baseGroup != groupName(import, groupLine))
+                merged.category = groupCategory(import, groupLine, import.report);
+        }
+        records[i] = merged;
+    }
 }
 
 void noteCount(FormatReport& report, int count, const char* what) {
@@ -224,145 +311,25 @@ bool importVdr(std::string_view text, const FormatOptions& options, RecordList& 
     // records is written in the room the caller reserved: reserving by the line count here would move
     // it to fresh, small-paged memory whenever group lines make the file longer than that room.
     records.clear();
-    const bool withBase = !options.base.empty();
-    // Without a base a record's category is its group's, found as the record is read. The group's
-    // notes and added categories are kept apart until the whole file is read, so that they follow
-    // the notes about lines as they would after the file, and are dropped with a file that fails.
+    VdrImport import{.options = options, .report = report};
+    // Without a base the groups' notes and added categories are kept apart until the whole file is
+    // read, so that they follow the notes about lines as they would after the file, and are dropped
+    // with a file that fails.
     FormatReport groups;
     groups.addedCategories = report.addedCategories;
-    const char* namedGroup = nullptr;  // the group line whose category is known
-    std::uint8_t groupCategory = 255;
-    // With a base the category depends on the record's match: per record, the name of the group line
-    // it follows, as it stands in text (no data before any), read where needed after the matching.
     std::vector<std::string_view> groupOf;
-    if (withBase) groupOf.reserve(records.capacity());
-    std::string_view groupLine;
-    std::string groupText, group;
-    ImportCounts counts;
-    TextScratch scratch;
-    std::string why;
-    static VdrChannel channel;
-    VdrLineError error;
-    int line = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        const std::string_view content = text.substr(at, end - at);
-        at = end + 1;
-        ++line;
-        if (content.find_first_not_of(" \t\r\v\f") == std::string_view::npos)
-            continue;  // skipped, as the recorder does
-        if (!parseVdrLine(content, channel, error)) {
-            report.problems.push_back({line, error.field, error.why});
-            continue;
-        }
-        if (channel.group) {
-            // vdrTextFromLine changes only ASCII characters: the name is UTF-8 when the line's text is.
-            if (!isUtf8(channel.name)) {
-                report.problems.push_back({line, "group", "not UTF-8"});
-                continue;
-            }
-            groupLine = channel.name;
-            continue;
-        }
-        if (channel.sourceKind != 'S') {
-            ++counts.otherKinds;
-            continue;
-        }
-        if (options.onlySource && channel.sourceTenthsEast != options.source.tenthsEast) {
-            ++counts.otherPositions;
-            continue;
-        }
-        const std::string_view name = channel.name.empty() ? channel.shortName : channel.name;
-        if (name.empty()) {
-            report.notes.push_back("line " + std::to_string(line) + ": a channel without a name is left out");
-            continue;
-        }
-        ChannelRecord& record = records.emplace_back();
-        recordOfChannel(channel, record, counts);
-        bool cut = false;
-        if (!storeLineText(name, options.context, record.name, scratch, cut, why)) {
-            report.problems.push_back({line, "name", why});
-        } else if (cut) {
-            report.notes.push_back("line " + std::to_string(line) +
-                                   ": the name is cut to the 29 bytes a record holds: \"" +
-                                   std::string(fieldText(record.name)) + "\"");
-        }
-        if (!storeLineText(channel.provider, options.context, record.provider, scratch, cut, why)) {
-            report.problems.push_back({line, "name", "provider: " + why});
-        } else if (cut) {
-            report.notes.push_back("line " + std::to_string(line) +
-                                   ": the provider is cut to the 29 bytes a record holds: \"" +
-                                   std::string(fieldText(record.provider)) + "\"");
-        }
-        counts.shortNames += !channel.name.empty() && !channel.shortName.empty();
-        counts.parameters += channel.parameters.size() > 1;
-        counts.conditionalAccess += channel.conditionalAccess;
-        counts.networkIds += channel.nid != 0;
-        counts.languages += channel.cutLanguages;
-        counts.pids += channel.droppedPids;
-        if (withBase) {
-            groupOf.push_back(groupLine);
-            continue;
-        }
-        ++counts.withoutBase;
-        if (groupLine.data() == nullptr) {
-            record.category = 255;
-            continue;
-        }
-        if (groupLine.data() != namedGroup) {  // a group line's records follow one another
-            namedGroup = groupLine.data();
-            vdrTextFromLine(groupLine, groupText);
-            vdrGroupNameChange(groupText, group);  // the name kvx would write for it
-            groupCategory = categoryFromGroupName(group, options.context, groups);
-        }
-        record.category = groupCategory;
-    }
+    if (!options.base.empty()) groupOf.reserve(records.capacity());
+    readLines(import, text, records, groups, groupOf);
     if (!report.problems.empty()) {
         records.clear();
         return false;
     }
-    if (!withBase) {
+    if (options.base.empty()) {
         report.notes.insert(report.notes.end(), groups.notes.begin(), groups.notes.end());
         report.addedCategories = std::move(groups.addedCategories);
-        noteCounts(counts, report);
-        return true;
+    } else {
+        applyBaseList(import, records, groupOf);
     }
-
-    const std::vector<int> matches = matchByService(records, options.base);
-    // A group line's records follow one another: its name and category are kept while they last.
-    std::string baseGroup;
-    int known = -1;  // the category of group, resolved when first needed
-    std::string baseLine;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const bool grouped = groupOf[i].data() != nullptr;
-        if (grouped && groupOf[i].data() != namedGroup) {
-            namedGroup = groupOf[i].data();
-            vdrTextFromLine(groupOf[i], groupText);
-            vdrGroupNameChange(groupText, group);  // the name kvx would write for it
-            known = -1;
-        }
-        const auto category = [&]() -> std::uint8_t {
-            if (!grouped) return 255;
-            if (known < 0) known = categoryFromGroupName(group, options.context, report);
-            return static_cast<std::uint8_t>(known);
-        };
-        const int match = matches[i];
-        if (match == NoMatch) {
-            ++counts.withoutBase;
-            records[i].category = category();
-            continue;
-        }
-        const ChannelRecord& base = options.base[static_cast<std::size_t>(match)];
-        ChannelRecord merged = base;
-        ChannelRecord fromBase;
-        const bool baseWritten = recordOfBase(base, options, baseLine, scratch, fromBase);
-        mergeRecord(merged, records[i], fromBase, !baseWritten);
-        if (grouped) {
-            vdrGroupNameChange(categoryGroupName(base.category, options.context), baseGroup);
-            if (baseGroup != group) merged.category = category();
-        }
-        records[i] = merged;
-    }
-    noteCounts(counts, report);
+    noteCounts(import.counts, report);
     return true;
 }

@@ -1,9 +1,10 @@
 #include "formats/vdr_line.h"
 
-#include "formats/list_format.h"
-
 #include <algorithm>
 #include <charconv>
+
+#include "channel/channel_record.h"
+#include "formats/list_format.h"
 
 namespace {
 
@@ -227,6 +228,15 @@ void clearChannel(VdrChannel& channel) {
     channel.sid = channel.nid = channel.tid = channel.rid = 0;
 }
 
+// The polarizations a line gives, and the record's polarity for each: the letter's character code,
+// as the editor keeps H and V. L and R (circular) the editor shows as H.
+struct Polarization {
+    char letter;
+    std::uint16_t polarity;
+};
+constexpr Polarization Polarizations[] = {{'H', PolarityHorizontal}, {'V', PolarityVertical}, {'L', 'L'}, {'R', 'R'}};
+static_assert(PolarityHorizontal == 'H' && PolarityVertical == 'V');
+
 constexpr const char* FieldNames[] = {"name", "frequency", "parameters", "source", "srate", "vpid", "apid",
                                       "tpid", "caid",      "sid",        "nid",    "tid",   "rid"};
 constexpr int FieldCount = 13;
@@ -234,30 +244,28 @@ constexpr int FieldCount = 13;
 }  // namespace
 
 std::uint16_t vdrPolarity(char polarization) {
-    switch (polarization) {
-        case 'V': return 86;
-        case 'L': return 76;
-        case 'R': return 82;
-        default: return 72;
+    for (const Polarization& known : Polarizations) {
+        if (known.letter == polarization) return known.polarity;
     }
+    return PolarityHorizontal;
 }
 
 char vdrPolarization(std::uint16_t polarity) {
-    switch (polarity) {
-        case 86: return 'V';
-        case 76: return 'L';
-        case 82: return 'R';
-        default: return 'H';
+    for (const Polarization& known : Polarizations) {
+        if (known.polarity == polarity) return known.letter;
     }
+    return 'H';
 }
 
 void appendVdrText(std::string& out, std::string_view text) {
     for (const char c : text) out += c == ':' ? '|' : c;
 }
 
-void vdrTextFromLine(std::string_view text, std::string& out) {
+std::string_view vdrTextFromLine(std::string_view text, std::string& out) {
+    if (text.find('|') == std::string_view::npos && text.find('\r') == std::string_view::npos) return text;
     out.assign(text);
     for (char& c : out) c = c == '|' ? ':' : c == '\r' ? ' ' : c;  // a CR is a line end to most programs
+    return out;
 }
 
 bool vdrLanguageWritable(std::string_view language) {
@@ -401,13 +409,18 @@ bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& erro
     channel.parameters = fields[2];
     std::string_view audio = fields[6];
     const std::string_view audioOnly = take(audio, ';');
-    if (!readPids(audioOnly, {channel.audio, VdrMaxAudio, &channel.audioCount, VdrAudioType}, "apid", channel, error) ||
-        !readPids(audio, {channel.dolby, VdrMaxDolby, &channel.dolbyCount, VdrDolbyType}, "apid", channel, error))
+    const PidList audioList{
+        .pids = channel.audio, .capacity = VdrMaxAudio, .count = &channel.audioCount, .defaultType = VdrAudioType};
+    const PidList dolbyList{
+        .pids = channel.dolby, .capacity = VdrMaxDolby, .count = &channel.dolbyCount, .defaultType = VdrDolbyType};
+    if (!readPids(audioOnly, audioList, "apid", channel, error) || !readPids(audio, dolbyList, "apid", channel, error))
         return false;
     std::string_view teletext = fields[7];
     const std::string_view teletextOnly = take(teletext, ';');
+    const PidList subtitleList{
+        .pids = channel.subtitles, .capacity = VdrMaxSubtitles, .count = &channel.subtitleCount, .defaultType = 0};
     if (!readInt(teletextOnly, 0, 0xFFFF, "tpid", channel.teletextPid, error) ||
-        !readPids(teletext, {channel.subtitles, VdrMaxSubtitles, &channel.subtitleCount, 0}, "tpid", channel, error))
+        !readPids(teletext, subtitleList, "tpid", channel, error))
         return false;
     for (const char c : fields[8]) {  // CA IDs in hexadecimal: only whether there are any is kept
         if (c == ',') continue;

@@ -1,8 +1,8 @@
 #pragma once
 // One line of a channels.conf as the Linux video recorder reads and writes it: a reader and a writer
-// that mirror each other, so that writeVdrLine(parseVdrLine(line)) is the line wherever the recorder
-// itself would write it that way. Nothing here allocates: texts are views into the line or into the
-// caller's buffers.
+// that mirror each other, so that appending what parseVdrLine read gives the line back wherever the
+// recorder itself would write it that way. Reading allocates nothing but an error's words: texts are
+// views into the line or into the caller's buffers.
 
 #include <cstdint>
 #include <string>
@@ -30,7 +30,7 @@ struct VdrPid {
 
 struct VdrChannel {
     bool group = false;          // a group line (":Name"): only name is set
-    std::string_view name;       // as text, ':' where the line holds '|'; see nameHasBar
+    std::string_view name;       // written as text; as read, still with the line's '|' for ':
     std::string_view shortName;  // read only, never written
     std::string_view provider;
     std::int32_t frequency = 0;
@@ -63,7 +63,8 @@ struct VdrChannel {
 std::uint16_t vdrPolarity(char polarization);
 char vdrPolarization(std::uint16_t polarity);
 
-// A text as a channels.conf holds it ('|' for ':') is read back with ':' for every '|'.
+// Appends a text as a line holds it: ':' ends a field, so it is written as '|' (vdrTextFromLine reads
+// it back).
 void appendVdrText(std::string& out, std::string_view text);
 
 // Appends the line, with its line end, as the recorder writes it. Names must already be ones the
@@ -77,14 +78,13 @@ struct VdrLineError {
 };
 
 // Reads one line (without its line end; trailing blanks are ignored as the recorder ignores them).
-// Texts of channel are views into line, except that their '|' are still '|': readers turn them
-// into ':' (appendVdrText's mirror, vdrTextFromLine). False, with error, for a line the recorder
-// would refuse or one a kvx list cannot hold.
+// Texts of channel are views into line, '|' still standing for ':' (vdrTextFromLine makes them
+// text). False, with error, for a line the recorder would refuse or one a kvx list cannot hold.
 bool parseVdrLine(std::string_view line, VdrChannel& channel, VdrLineError& error);
 
-// A text read from a line, '|' turned into ':' and a CR into a blank as export writes it, into out
-// (replacing what it held).
-void vdrTextFromLine(std::string_view text, std::string& out);
+// A text read from a line, '|' turned into ':' and a CR into a blank as export writes it: the text
+// itself where it holds neither (almost every text: no copy), else out holding the changed text.
+std::string_view vdrTextFromLine(std::string_view text, std::string& out);
 
 // What a name must become so that the recorder reads back what was written: ';' would start the
 // provider, a line end would end the line. Returns true and sets out when something changed; out is

@@ -249,20 +249,23 @@ bool appendCategoryNames(const std::string& path, const CategoryNames& names, in
 // Notes and problems quote names and lines from the file: every one is printed escaped.
 void sayReport(const std::string& file, const FormatReport& report) {
     std::string out;
-    const auto say = [&](int line, std::string_view column, std::string_view why) {
+    const auto say = [&](std::string_view message) {
         out = "kvx: ";
-        appendMessageText(out, file);
-        if (line > 0) {
-            out += ':';
-            appendNumber(out, line);
-        }
-        out += ": ";
-        appendMessageText(out, column);
-        if (!column.empty()) out += ": ";
-        appendMessageText(out, why);
+        appendMessageText(out, message);
         out += '\n';
         std::fputs(out.c_str(), stderr);
     };
-    for (const std::string& note : report.notes) say(0, {}, note);
-    for (const ImportProblem& problem : report.problems) say(problem.line, problem.column, problem.why);
+    for (const std::string& note : report.notes) say(file + ": " + note);
+    for (const ImportProblem& problem : report.problems) {
+        // A problem in one file of a settings folder (named by the folder or by its lamedb) is said
+        // with that file's own path.
+        std::string where = file;
+        if (!problem.file.empty()) {
+            std::error_code error;
+            const fs::path folder =
+                fs::is_directory(fs::path(file), error) ? fs::path(file) : fs::path(file).parent_path();
+            where = (folder / problem.file).string();
+        }
+        say(problemMessage(where, problem));
+    }
 }

@@ -37,5 +37,6 @@ bool saveSettingsFolder(const std::string& folder, std::span<const SettingsFile>
 // with its line ends.
 bool appendCategoryNames(const std::string& path, const CategoryNames& names, int codePage, std::string& why);
 
-// Says each note on standard error, and each problem as "kvx: FILE:LINE: column: why".
+// Says each note on standard error, and each problem as "kvx: FILE:LINE: field: why" (FILE the file
+// inside the settings folder for a problem in one of its files).
 void sayReport(const std::string& file, const FormatReport& report);

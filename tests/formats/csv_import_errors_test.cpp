@@ -67,7 +67,7 @@ TEST(CsvImportErrors, EachFaultIsReportedAtItsLineAndColumnAndNothingIsImported)
         EXPECT_TRUE(records.empty());
         ASSERT_EQ(problems.size(), 1u) << (problems.empty() ? "" : problems[1].why);
         EXPECT_EQ(problems[0].line, c.line);
-        EXPECT_EQ(problems[0].column, c.column);
+        EXPECT_EQ(problems[0].field, c.column);
         EXPECT_NE(problems[0].why.find(c.why), std::string::npos) << problems[0].why;
     }
 
@@ -86,6 +86,6 @@ TEST(CsvImportErrors, EachFaultIsReportedAtItsLineAndColumnAndNothingIsImported)
     EXPECT_TRUE(records.empty());
     std::vector<std::pair<int, std::string>> found;
     found.reserve(problems.size());
-    for (const ImportProblem& problem : problems) found.emplace_back(problem.line, problem.column);
+    for (const ImportProblem& problem : problems) found.emplace_back(problem.line, problem.field);
     EXPECT_EQ(found, expected);
 }

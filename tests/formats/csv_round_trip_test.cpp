@@ -52,7 +52,7 @@ std::vector<ChannelRecord> importOrFail(const std::string& csv, const FieldConte
     std::vector<ImportProblem> problems;
     EXPECT_TRUE(importCsv(csv, context, records, problems));
     for (const ImportProblem& problem : problems)
-        ADD_FAILURE() << problem.line << " " << problem.column << ": " << problem.why;
+        ADD_FAILURE() << problem.line << " " << problem.field << ": " << problem.why;
     return {records.begin(), records.end()};
 }
 

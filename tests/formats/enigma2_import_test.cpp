@@ -129,57 +129,57 @@ struct BadInput {
     const char* from;  // text replaced, "" to replace the whole file
     std::string_view to;
     int line;
-    const char* column;
+    const char* field;
 };
 
 const BadInput BadInputs[] = {
-    {"lamedb", "/4/", "/6/", 1, "lamedb: header"},
-    {"lamedb", "", "services\n", 1, "lamedb: header"},
-    {"lamedb", "transponders", "transponder", 2, "lamedb: transponders"},
-    {"lamedb", "00c00000:0437", "00zz0000:0437", 3, "lamedb: namespace"},
-    {"lamedb", "00c00000:0437:0001\n", "00c00000:10437:0001\n", 3, "lamedb: TSID"},
-    {"lamedb", "00c00000:0437:0001\n", "00c00000:0437\n", 3, "lamedb: transponder"},
-    {"lamedb", "s 11778000:27500000:1:0:192", "s 11778000:27500000", 4, "lamedb: tuning"},
-    {"lamedb", "s 11778000", "s 117780x0", 4, "lamedb: frequency"},
-    {"lamedb", "s 11778000", "s 3000000000", 4, "lamedb: frequency"},
-    {"lamedb", ":27500000:", ":-1:", 4, "lamedb: symbol rate"},
-    {"lamedb", ":27500000:", ":70000000:", 4, "lamedb: symbol rate"},
-    {"lamedb", ":27500000:1:", ":27500000:4:", 4, "lamedb: polarisation"},
-    {"lamedb", ":0:192:", ":0:3600:", 4, "lamedb: orbital position"},
-    {"lamedb", "\ts ", "\tx ", 4, "lamedb: tuning"},
-    {"lamedb", "0:192:2:0\n/\n", "0:192:2:0\n+\n", 5, "lamedb: transponder"},
-    {"lamedb", "end\nservices", "end\nservice", 7, "lamedb: services"},
-    {"lamedb", "283d:00c0", "1283d:00c0", 8, "lamedb: SID"},
-    {"lamedb", ":0001:1:0:0\n", ":0001:x:0:0\n", 8, "lamedb: service type"},
-    {"lamedb", ":0001:1:0:0\n", ":0001:1\n", 8, "lamedb: service"},
+    {"lamedb", "/4/", "/6/", 1, "header"},
+    {"lamedb", "", "services\n", 1, "header"},
+    {"lamedb", "transponders", "transponder", 2, "transponders"},
+    {"lamedb", "00c00000:0437", "00zz0000:0437", 3, "namespace"},
+    {"lamedb", "00c00000:0437:0001\n", "00c00000:10437:0001\n", 3, "TSID"},
+    {"lamedb", "00c00000:0437:0001\n", "00c00000:0437\n", 3, "transponder"},
+    {"lamedb", "s 11778000:27500000:1:0:192", "s 11778000:27500000", 4, "tuning"},
+    {"lamedb", "s 11778000", "s 117780x0", 4, "frequency"},
+    {"lamedb", "s 11778000", "s 3000000000", 4, "frequency"},
+    {"lamedb", ":27500000:", ":-1:", 4, "symbol rate"},
+    {"lamedb", ":27500000:", ":70000000:", 4, "symbol rate"},
+    {"lamedb", ":27500000:1:", ":27500000:4:", 4, "polarisation"},
+    {"lamedb", ":0:192:", ":0:3600:", 4, "orbital position"},
+    {"lamedb", "\ts ", "\tx ", 4, "tuning"},
+    {"lamedb", "0:192:2:0\n/\n", "0:192:2:0\n+\n", 5, "transponder"},
+    {"lamedb", "end\nservices", "end\nservice", 7, "services"},
+    {"lamedb", "283d:00c0", "1283d:00c0", 8, "SID"},
+    {"lamedb", ":0001:1:0:0\n", ":0001:x:0:0\n", 8, "service type"},
+    {"lamedb", ":0001:1:0:0\n", ":0001:1\n", 8, "service"},
     {"lamedb", "\nName\n",
      "\nN\xFF"
      "e\n",
-     9, "lamedb: name"},
-    {"lamedb", "\nName\n", std::string_view("\nNa\0e\n", 6), 9, "lamedb: name"},
-    {"lamedb", "p:Prov,", "p:Pr\xC3,", 10, "lamedb: provider"},
-    {"lamedb", "c:000100", "c:0", 10, "lamedb: cached PID"},
-    {"lamedb", "c:000100", "c:0010000", 10, "lamedb: cached PID 0"},
-    {"lamedb", "c:000100", "c:05zz", 10, "lamedb: video type"},
-    {"lamedb", "c:000100\nend\n", "c:000100\n", 10, "lamedb: services"},
+     9, "name"},
+    {"lamedb", "\nName\n", std::string_view("\nNa\0e\n", 6), 9, "name"},
+    {"lamedb", "p:Prov,", "p:Pr\xC3,", 10, "provider"},
+    {"lamedb", "c:000100", "c:0", 10, "cached PID"},
+    {"lamedb", "c:000100", "c:0010000", 10, "cached PID 0"},
+    {"lamedb", "c:000100", "c:05zz", 10, "video type"},
+    {"lamedb", "c:000100\nend\n", "c:000100\n", 10, "services"},
     {"lamedb5", "",
      "eDVB services /5/\nt:00c00000:0437:0001,s:11778000:27500000:1:0:192:2:0\ns:283d:00c00000:0437:0001:1:0:0,Name\n",
-     3, "lamedb5: service"},
+     3, "service"},
     {"lamedb5", "",
      "eDVB services "
      "/5/\nt:00c00000:0437:0001,s:11778000:27500000:1:0:192:2:0\ns:283d:00c00000:0437:0001:1:0:0,\"Name\n",
-     3, "lamedb5: name"},
-    {"lamedb5", "", "eDVB services /5/\nt:00c00000:0437:0001\n", 2, "lamedb5: transponder"},
-    {"userbouquet.a.tv", "283D:437", "28X3D:437", 2, "userbouquet.a.tv: SID"},
-    {"userbouquet.a.tv", "1:0:1:283D:437:1:C00000:0:0:0:", "1:0:1", 2, "userbouquet.a.tv: reference"},
-    {"userbouquet.a.tv", ":C00000:", ":100000000:", 2, "userbouquet.a.tv: namespace"},
+     3, "name"},
+    {"lamedb5", "", "eDVB services /5/\nt:00c00000:0437:0001\n", 2, "transponder"},
+    {"userbouquet.a.tv", "283D:437", "28X3D:437", 2, "SID"},
+    {"userbouquet.a.tv", "1:0:1:283D:437:1:C00000:0:0:0:", "1:0:1", 2, "reference"},
+    {"userbouquet.a.tv", ":C00000:", ":100000000:", 2, "namespace"},
 };
 
 }  // namespace
 
 TEST(Enigma2Import, BadInputSaysFileLineAndField) {
     for (const BadInput& bad : BadInputs) {
-        SCOPED_TRACE(std::string(bad.column) + " from \"" + std::string(bad.to) + "\"");
+        SCOPED_TRACE(std::string(bad.field) + " from \"" + std::string(bad.to) + "\"");
         std::vector<NamedFile> files = {{"lamedb", GoodLamedb}, {"userbouquet.a.tv", GoodBouquet}};
         if (std::string_view(bad.file) == "lamedb5") files[0].name = "lamedb5";
         for (NamedFile& file : files) {
@@ -196,8 +196,9 @@ TEST(Enigma2Import, BadInputSaysFileLineAndField) {
         FormatReport report;
         EXPECT_FALSE(importEnigma2(files, FormatOptions{}, records, report));
         ASSERT_FALSE(report.problems.empty());
+        EXPECT_EQ(report.problems.front().file, bad.file);
         EXPECT_EQ(report.problems.front().line, bad.line);
-        EXPECT_EQ(report.problems.front().column, bad.column);
+        EXPECT_EQ(report.problems.front().field, bad.field);
         EXPECT_FALSE(report.problems.front().why.empty());
     }
 }
@@ -213,5 +214,6 @@ TEST(Enigma2Import, TheGoodFilesAndAFolderWithoutDatabase) {
     EXPECT_FALSE(
         importEnigma2(std::vector<NamedFile>{{"userbouquet.a.tv", GoodBouquet}}, FormatOptions{}, records, report));
     ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0].column, "lamedb");
+    EXPECT_EQ(report.problems[0].file, "");
+    EXPECT_EQ(report.problems[0].why, "the settings folder holds neither lamedb nor lamedb5");
 }

@@ -29,7 +29,7 @@ std::vector<NamedFile> exported(const Trip& trip, const FormatOptions& options, 
     std::vector<NamedFile> files;
     FormatReport report;
     EXPECT_TRUE(exportEnigma2(trip.records, options, files, report, &summary));
-    for (const ImportProblem& problem : report.problems) ADD_FAILURE() << problem.column << ": " << problem.why;
+    for (const ImportProblem& problem : report.problems) ADD_FAILURE() << problem.field << ": " << problem.why;
     return files;
 }
 
@@ -38,7 +38,7 @@ std::vector<ChannelRecord> imported(const std::vector<NamedFile>& files, const F
     FormatReport report;
     EXPECT_TRUE(importEnigma2(files, options, records, report));
     for (const ImportProblem& problem : report.problems)
-        ADD_FAILURE() << problem.line << " " << problem.column << ": " << problem.why;
+        ADD_FAILURE() << problem.line << " " << problem.field << ": " << problem.why;
     EXPECT_TRUE(report.addedCategories.empty());
     return {records.begin(), records.end()};
 }

@@ -101,7 +101,7 @@ TEST(SpreadsheetRoundTrip, LibreOfficeKeepsEveryByte) {
         RecordList back;
         std::vector<ImportProblem> problems;
         EXPECT_TRUE(importCsv(converted, FieldContext{&Categories, codePage}, back, problems));
-        for (const ImportProblem& p : problems) ADD_FAILURE() << p.line << " " << p.column << ": " << p.why;
+        for (const ImportProblem& p : problems) ADD_FAILURE() << p.line << " " << p.field << ": " << p.why;
         ASSERT_EQ(back.size(), list.size());
         for (std::size_t i = 0; i < list.size(); ++i) {
             EXPECT_EQ(std::memcmp(&back[i], &list[i], sizeof(ChannelRecord)), 0)

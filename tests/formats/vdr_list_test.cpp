@@ -130,9 +130,9 @@ TEST(VdrList, WithoutTheBaseEveryCarriedFieldComesBack) {
         // Audio streams with their languages, in order.
         std::string wantAudio, gotAudio;
         for (int s = 0; s < a.streamCount; ++s)
-            if (a.streams[s].kind == 2) wantAudio.append(a.streams[s].lang, 3) += ',';
+            if (a.streams[s].kind == StreamKindAudio) wantAudio.append(a.streams[s].lang, 3) += ',';
         for (int s = 0; s < b.streamCount; ++s)
-            if (b.streams[s].kind == 2) gotAudio.append(b.streams[s].lang, 3) += ',';
+            if (b.streams[s].kind == StreamKindAudio) gotAudio.append(b.streams[s].lang, 3) += ',';
         EXPECT_EQ(gotAudio, wantAudio);
     }
 }
@@ -307,7 +307,7 @@ TEST(VdrList, ImportSaysWhatItLeftOutOrCouldNotRead) {
         std::string said;
         for (const std::string& note : report.notes) said += note + "\n";
         for (const ImportProblem& problem : report.problems)
-            said += std::to_string(problem.line) + ": " + problem.column + ": " + problem.why + "\n";
+            said += std::to_string(problem.line) + ": " + problem.field + ": " + problem.why + "\n";
         if (c.message != nullptr) EXPECT_NE(said.find(c.message), std::string::npos) << said;
     }
 }

@@ -52,8 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool accepted = importEnigma2(files, options, records, report);
     check(accepted == report.problems.empty(), "the result disagrees with the problems");
     if (!accepted) {
-        for (const ImportProblem& problem : report.problems)
-            check(!problem.column.empty() && !problem.why.empty(), "a problem without field or reason");
+        for (const ImportProblem& problem : report.problems) {
+            check(!problem.why.empty(), "a problem without a reason");
+            // A problem of a line is said with the file of the folder that holds it, and the field.
+            bool named = false;
+            for (const NamedFile& file : files) named = named || file.name == problem.file;
+            check(problem.line == 0 || (named && !problem.field.empty()), "a line's problem without its file or field");
+        }
         return 0;
     }
     // Categories the import would add to the file are in the file for the next round.

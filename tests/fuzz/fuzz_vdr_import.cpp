@@ -1,5 +1,6 @@
 // Imports arbitrary text as a channels.conf. Any text must be either refused with at least one
-// problem or accepted; what is accepted must export and import again to exactly the same records.
+// problem or accepted; what is accepted must export and import again to exactly the same records,
+// without a base list and over the list itself.
 //
 // The first byte chooses the context (bit 0: categories, bit 1: code page 1251, bit 2: only S19.2E);
 // the rest is the channels.conf.
@@ -39,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!accepted) {
         check(records.empty(), "a refused import left records");
         for (const ImportProblem& problem : report.problems)
-            check(problem.line >= 1 && !problem.why.empty(), "a problem without line or reason");
+            check(problem.line >= 1 && problem.file.empty() && !problem.why.empty(),
+                  "a problem without line or reason");
         return 0;
     }
 
@@ -57,5 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(back.size() == records.size(), "the number of records changed");
     check(back.empty() || std::memcmp(back.data(), records.data(), records.size() * sizeof(ChannelRecord)) == 0,
           "a record changed on the way through export and import");
+    // And over the list it was written from, as --base gives it.
+    again.base = records;
+    RecordList merged;
+    check(importVdr(exported, again, merged, backReport) && merged.size() == records.size(),
+          "an export does not import over its own list");
+    check(merged.empty() || std::memcmp(merged.data(), records.data(), records.size() * sizeof(ChannelRecord)) == 0,
+          "a record changed on the way through export and import over its own list");
     return 0;
 }

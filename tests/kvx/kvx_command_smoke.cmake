@@ -16,6 +16,7 @@ function(kvx expected_status)
     message(FATAL_ERROR "kvx ${ARGN}: exit status ${status}, expected ${expected_status}\n${out}\n${err}")
   endif()
   set(last_output "${out}" PARENT_SCOPE)
+  set(last_error "${err}" PARENT_SCOPE)
 endfunction()
 
 kvx(0 --version)
@@ -49,6 +50,16 @@ file(WRITE ${WORK}/bad.conf "A:11778:H:S19.2E:27500:0:0:0:0:0:1:1:0\n")
 kvx(2 import ${prefix}${WORK}/bad.conf -o ${prefix}${WORK}/bad.kvx)
 if(EXISTS ${WORK}/bad.kvx)
   message(FATAL_ERROR "a refused channels.conf import wrote a list")
+endif()
+if(NOT last_error MATCHES "kvx: [^\n]*bad\\.conf:1: sid: 0: ")
+  message(FATAL_ERROR "a channels.conf problem does not say FILE:LINE: field: why:\n${last_error}")
+endif()
+# A problem in a settings folder is said with the path of the file inside it that holds the line.
+file(WRITE ${WORK}/bad-settings/lamedb
+     "eDVB services /4/\ntransponders\n00c00000:0437:0001\n\ts 117780x0:27500000:1:0:192:2:0\n/\nend\nservices\nend\n")
+kvx(2 import ${prefix}${WORK}/bad-settings -o ${prefix}${WORK}/bad.kvx)
+if(NOT last_error MATCHES "kvx: [^\n]*bad-settings[/\\]lamedb:4: frequency: \"117780x0\" is not a whole number")
+  message(FATAL_ERROR "a settings folder's problem does not name its file:\n${last_error}")
 endif()
 
 
