@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "channel/channel_table.h"
 #include "kvx/key_table.h"
@@ -198,12 +199,15 @@ std::size_t checkList(std::string_view fileName, std::span<const ChannelRecord> 
     // holds the first channel of each tuning, so a channel is reported against the first.
     KeyTable firstOfTuning = keyTableFor(records.size());
     const WordHash hash = randomWordHash(3);
+    std::vector<std::uint32_t> hashes(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ChannelRecord& record = records[i];
         if (mayHaveProblem(record, categories)) checkRecord(report, i, record, categories);
         const auto position = static_cast<std::uint32_t>(i);
-        const std::uint32_t first = findOrAddKey(firstOfTuning, tuningHash(hash, record), position,
-                                                 [&](std::uint32_t j) { return sameTuning(records[j], record); });
+        const std::uint32_t tuning = hashes[i] = tuningHash(hash, record);
+        const std::uint32_t first = findOrAddKey(firstOfTuning, tuning, position, [&](std::uint32_t j) {
+            return hashes[j] == tuning && sameTuning(records[j], record);
+        });
         if (first != position) duplicateFinding(report, records, i, first);
     }
 

@@ -48,8 +48,8 @@ ChannelGroups sameServiceGroups(std::span<const ChannelRecord> records) {
         const ChannelRecord& record = records[i];
         addToChain(chains, hashes[i], static_cast<std::uint32_t>(i), [&](std::uint32_t j) {
             const ChannelRecord& other = records[j];
-            return other.tid.get() == record.tid.get() && other.sid.get() == record.sid.get() &&
-                   isVertical(other) == isVertical(record);
+            return hashes[j] == hashes[i] && other.tid.get() == record.tid.get() &&
+                   other.sid.get() == record.sid.get() && isVertical(other) == isVertical(record);
         });
     }
 
@@ -86,12 +86,14 @@ ChannelGroups sameNameGroups(std::span<const ChannelRecord> records, int codePag
     std::size_t longest = 0;
     for (std::size_t i = 0; i < records.size(); ++i) longest = std::max(longest, names[i].size());
     const WordHash hash = randomTextHash(longest);
+    std::vector<std::uint32_t> hashes(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) hashes[i] = hashText(hash, names[i]);
     KeyChains chains = keyChainsFor(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         const std::string_view name = names[i];
         if (name.empty()) continue;
-        addToChain(chains, hashText(hash, name), static_cast<std::uint32_t>(i),
-                   [&](std::uint32_t j) { return names[j] == name; });
+        addToChain(chains, hashes[i], static_cast<std::uint32_t>(i),
+                   [&](std::uint32_t j) { return hashes[j] == hashes[i] && names[j] == name; });
     }
 
     // Chains in the order of their first channels: the groups come out ordered as they must be.

@@ -49,39 +49,38 @@ inline std::uint32_t hashText(const WordHash& hash, std::string_view text) {
     return static_cast<std::uint32_t>(sum >> 32);
 }
 
-// Made by keyTableFor.
+// Made by keyTableFor. A slot holds a position alone, so that the table is small: a caller's same
+// compares a hash of its own first, where keys are costly to compare.
 struct KeyTable {
-    std::vector<std::uint64_t> slots;  // (hash << 32) | (position + 1); 0 is a free slot
+    std::vector<std::uint32_t> slots;  // position + 1; 0 is a free slot
     unsigned shift = 0;                // a hash starts its search at slot hash >> shift
 };
 
 // Room for count keys, no more than half the slots taken.
 KeyTable keyTableFor(std::size_t count);
 
-// The slot of the key equal to the one whose hash is hash, or the free slot where it goes. same(position)
-// says whether the key added at position equals it; it is asked only where the hashes are equal.
+// The slot of the key equal to the one whose hash is hash, or the free slot where it goes;
+// same(position) says whether the key added at position equals it.
 template <typename Same>
 std::size_t slotOf(const KeyTable& table, std::uint32_t hash, Same same) {
     const std::size_t mask = table.slots.size() - 1;
     std::size_t s = hash >> table.shift;
-    for (std::uint64_t slot; (slot = table.slots[s]) != 0; s = (s + 1) & mask) {
-        if (slot >> 32 == hash && same(static_cast<std::uint32_t>(slot) - 1)) break;
-    }
+    while (table.slots[s] != 0 && !same(table.slots[s] - 1)) s = (s + 1) & mask;
     return s;
 }
 
 // The position added with a key equal to the one whose hash is hash, or NoPosition (a free slot's 0 - 1).
 template <typename Same>
 std::uint32_t findKey(const KeyTable& table, std::uint32_t hash, Same same) {
-    return static_cast<std::uint32_t>(table.slots[slotOf(table, hash, same)]) - 1;
+    return table.slots[slotOf(table, hash, same)] - 1;
 }
 
 // findKey, or else adds position with its key and returns position.
 template <typename Same>
 std::uint32_t findOrAddKey(KeyTable& table, std::uint32_t hash, std::uint32_t position, Same same) {
-    std::uint64_t& slot = table.slots[slotOf(table, hash, same)];
-    if (slot == 0) slot = (std::uint64_t{hash} << 32) | (position + 1);
-    return static_cast<std::uint32_t>(slot) - 1;
+    std::uint32_t& slot = table.slots[slotOf(table, hash, same)];
+    if (slot == 0) slot = position + 1;
+    return slot - 1;
 }
 
 // Positions with equal keys chained in the order they were added, from the first.
