@@ -1,10 +1,11 @@
 #include "kvx/check.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "channel/channel_table.h"
+#include "kvx/key_table.h"
 #include "lists/report_text.h"
 
 namespace {
@@ -23,9 +24,7 @@ inline constexpr PidField PidFields[] = {
     {"ac3_pid", &ChannelRecord::ac3Pid},
 };
 
-bool hasNul(const char (&field)[TextFieldSize]) {
-    return std::find(field, field + TextFieldSize, '\0') != field + TextFieldSize;
-}
+bool hasNul(const char (&field)[TextFieldSize]) { return std::memchr(field, '\0', TextFieldSize) != nullptr; }
 
 struct Report {
     std::string_view fileName;
@@ -124,39 +123,39 @@ void checkRecord(Report& report, std::size_t index, const ChannelRecord& record,
     }
 }
 
-inline constexpr std::uint32_t NotADuplicate = UINT32_MAX;
-
-// For every channel, the position of the first earlier channel with the same frequency, polarity, TID
-// and SID, or NotADuplicate. Sorting keys with their positions finds them in n log n.
-std::vector<std::uint32_t> findDuplicates(std::span<const ChannelRecord> records) {
-    struct Key {
-        std::uint64_t tuning;   // frequency, polarity, TID
-        std::uint64_t service;  // SID, then the position, so that equal keys stay in list order
-        bool operator<(const Key& other) const {
-            return tuning != other.tuning ? tuning < other.tuning : service < other.service;
-        }
-    };
-    std::vector<Key> keys;
-    keys.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const ChannelRecord& r = records[i];
-        keys.push_back({(std::uint64_t{static_cast<std::uint32_t>(r.frequency.get())} << 32) |
-                            (std::uint64_t{r.polarity.get()} << 16) | r.tid.get(),
-                        (std::uint64_t{r.sid.get()} << 32) | i});
+// False only for a record that checkRecord finds nothing in. Most records are like that, and this
+// asks every rule at once, with few branches, where checkRecord asks them one by one.
+bool mayHaveProblem(const ChannelRecord& record, const CategoryNames* categories) {
+    const std::uint16_t polarity = record.polarity.get();
+    const bool suspect = record.name[0] == '\0' || !hasNul(record.name) || !hasNul(record.provider) ||
+                         (polarity != PolarityHorizontal && polarity != PolarityVertical) || record.serviceType > 2 ||
+                         (categories != nullptr && record.category >= categories->size()) ||
+                         record.streamCount > MaxStreams;
+    // A PID above 8191 has a high byte above 0x1F.
+    unsigned highBytes = 0;
+    for (const PidField& pid : PidFields) highBytes |= (record.*pid.field).bytes[1];
+    unsigned badStreams = 0;
+    const int streams = shownStreamCount(record);
+    for (int stream = 0; stream < streams; ++stream) {
+        const StreamEntry& entry = record.streams[stream];
+        highBytes |= entry.pid.bytes[1];
+        badStreams |= static_cast<unsigned>(entry.kind >= StreamKindCount) |
+                      static_cast<unsigned>(entry.langLength > MaxLangLength);
     }
-    std::sort(keys.begin(), keys.end());
+    return suspect || badStreams != 0 || highBytes > (MaxPid >> 8);
+}
 
-    std::vector<std::uint32_t> firstOf(records.size(), NotADuplicate);
-    for (std::size_t run = 0; run < keys.size();) {
-        std::size_t end = run + 1;
-        while (end < keys.size() && keys[end].tuning == keys[run].tuning &&
-               keys[end].service >> 32 == keys[run].service >> 32) {
-            firstOf[static_cast<std::uint32_t>(keys[end].service)] = static_cast<std::uint32_t>(keys[run].service);
-            ++end;
-        }
-        run = end;
-    }
-    return firstOf;
+// Frequency, polarity, TID and SID as stored: a channel with all four of an earlier one's is its copy.
+bool sameTuning(const ChannelRecord& a, const ChannelRecord& b) {
+    return std::memcmp(a.frequency.bytes, b.frequency.bytes, 4) == 0 &&
+           std::memcmp(a.polarity.bytes, b.polarity.bytes, 2) == 0 && std::memcmp(a.tid.bytes, b.tid.bytes, 2) == 0 &&
+           std::memcmp(a.sid.bytes, b.sid.bytes, 2) == 0;
+}
+
+std::uint32_t tuningHash(const WordHash& hash, const ChannelRecord& record) {
+    const std::uint32_t words[] = {static_cast<std::uint32_t>(record.frequency.get()),
+                                   (std::uint32_t{record.polarity.get()} << 16) | record.tid.get(), record.sid.get()};
+    return hashWords(hash, words);
 }
 
 void duplicateFinding(Report& report, std::span<const ChannelRecord> records, std::size_t index, std::size_t first) {
@@ -199,10 +198,20 @@ std::size_t checkList(std::string_view fileName, std::span<const ChannelRecord> 
                       const CategoryNames* categories, std::string& out) {
     Report report{fileName, out};
 
-    const std::vector<std::uint32_t> firstOf = findDuplicates(records);
+    // One pass: each channel's findings, then whether an earlier channel has its tuning; the table
+    // holds the first channel of each tuning, so a channel is reported against the first.
+    KeyTable firstOfTuning = keyTableFor(records.size());
+    const WordHash hash = randomWordHash(3);
+    std::vector<std::uint32_t> hashes(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
-        checkRecord(report, i, records[i], categories);
-        if (firstOf[i] != NotADuplicate) duplicateFinding(report, records, i, firstOf[i]);
+        const ChannelRecord& record = records[i];
+        if (mayHaveProblem(record, categories)) checkRecord(report, i, record, categories);
+        const auto position = static_cast<std::uint32_t>(i);
+        const std::uint32_t tuning = hashes[i] = tuningHash(hash, record);
+        const std::uint32_t first = findOrAddKey(firstOfTuning, tuning, position, [&](std::uint32_t j) {
+            return hashes[j] == tuning && sameTuning(records[j], record);
+        });
+        if (first != position) duplicateFinding(report, records, i, first);
     }
 
     if (facts.recordsBeyondCapacity > 0)

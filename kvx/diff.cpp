@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "kvx/key_table.h"
 #include "lists/report_text.h"
 
 namespace {
@@ -142,66 +144,83 @@ struct Differ {
     }
 };
 
+std::uint32_t serviceKey(const ChannelRecord& record) {
+    return (std::uint32_t{record.tid.get()} << 16) | record.sid.get();
+}
+
+// The TID and SID of every channel, gathered in a loop of their own: the loads are independent of
+// each other, so the reads of records far apart in memory overlap.
+std::vector<std::uint32_t> serviceKeys(std::span<const ChannelRecord> list) {
+    std::vector<std::uint32_t> keys(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) keys[i] = serviceKey(list[i]);
+    return keys;
+}
+
 // For every channel of one list, its partner in the other or Unmatched: channels pair by TID and SID,
-// and the k-th channel with a key in one list pairs with the k-th with that key in the other.
+// and the k-th channel with a key in one list pairs with the k-th with that key in the other. The new
+// list's channels are chained by key in list order; each old channel takes the next of its chain.
 void matchChannels(std::span<const ChannelRecord> oldList, std::span<const ChannelRecord> newList,
                    std::vector<std::uint32_t>& newOfOld, std::vector<std::uint32_t>& oldOfNew) {
-    // Key in the high half, position in the low half: sorting keeps each key's channels in list order.
-    const auto sortedKeys = [](std::span<const ChannelRecord> list) {
-        std::vector<std::uint64_t> keys;
-        keys.reserve(list.size());
-        for (std::size_t i = 0; i < list.size(); ++i)
-            keys.push_back((std::uint64_t{list[i].tid.get()} << 48) | (std::uint64_t{list[i].sid.get()} << 32) | i);
-        std::sort(keys.begin(), keys.end());
-        return keys;
-    };
-    const std::vector<std::uint64_t> oldKeys = sortedKeys(oldList);
-    const std::vector<std::uint64_t> newKeys = sortedKeys(newList);
-
+    const std::vector<std::uint32_t> oldKeys = serviceKeys(oldList);
+    const std::vector<std::uint32_t> newKeys = serviceKeys(newList);
     newOfOld.assign(oldList.size(), Unmatched);
     oldOfNew.assign(newList.size(), Unmatched);
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < oldKeys.size() && j < newKeys.size()) {
-        const std::uint64_t oldKey = oldKeys[i] >> 32;
-        const std::uint64_t newKey = newKeys[j] >> 32;
-        if (oldKey < newKey) {
-            ++i;
-        } else if (newKey < oldKey) {
-            ++j;
-        } else {
-            const auto oldIndex = static_cast<std::uint32_t>(oldKeys[i++]);
-            const auto newIndex = static_cast<std::uint32_t>(newKeys[j++]);
-            newOfOld[oldIndex] = newIndex;
-            oldOfNew[newIndex] = oldIndex;
-        }
+    const WordHash hash = randomWordHash(1);
+    KeyChains chains = keyChainsFor(newList.size());
+    for (std::size_t j = 0; j < newKeys.size(); ++j) {
+        const std::uint32_t key[] = {newKeys[j]};
+        addToChain(chains, hashWords(hash, key), static_cast<std::uint32_t>(j),
+                   [&](std::uint32_t k) { return newKeys[k] == key[0]; });
+    }
+    // At a chain's first: its next channel not taken yet.
+    std::vector<std::uint32_t> waiting = std::move(chains.last);
+    for (std::size_t j = 0; j < waiting.size(); ++j)
+        if (waiting[j] != NoPosition) waiting[j] = static_cast<std::uint32_t>(j);
+    for (std::size_t i = 0; i < oldKeys.size(); ++i) {
+        const std::uint32_t key[] = {oldKeys[i]};
+        const std::uint32_t first =
+            findKey(chains.table, hashWords(hash, key), [&](std::uint32_t k) { return newKeys[k] == key[0]; });
+        if (first == NoPosition || waiting[first] == NoPosition) continue;
+        const std::uint32_t newIndex = waiting[first];
+        waiting[first] = chains.next[newIndex];
+        newOfOld[i] = newIndex;
+        oldOfNew[newIndex] = static_cast<std::uint32_t>(i);
     }
 }
 
 // Matched channels that keep their relative order stay put; the others are moved. The ones that stay
-// are a longest increasing run of new positions taken in old order (patience sorting, n log n).
+// are a longest increasing run of new positions taken in old order (patience sorting, n log n). A
+// list mostly in order extends the longest run at nearly every step, which needs no search.
 std::vector<bool> findMoved(const std::vector<std::uint32_t>& newOfOld, std::size_t newCount) {
     std::vector<std::uint32_t> sequence;  // new positions of the matched channels, in old order
     sequence.reserve(newOfOld.size());
     for (const std::uint32_t newIndex : newOfOld)
         if (newIndex != Unmatched) sequence.push_back(newIndex);
 
-    std::vector<std::size_t> tails;  // tails[k]: element ending the smallest-ended run of length k + 1
-    std::vector<std::size_t> previous(sequence.size());
+    constexpr std::uint32_t None = UINT32_MAX;
+    std::vector<std::uint32_t> tails;       // tails[k]: element ending the smallest-ended run of length k + 1
+    std::vector<std::uint32_t> tailValues;  // sequence[tails[k]], increasing
+    std::vector<std::uint32_t> previous(sequence.size());
     for (std::size_t i = 0; i < sequence.size(); ++i) {
-        const auto slot = std::lower_bound(tails.begin(), tails.end(), sequence[i],
-                                           [&](std::size_t t, std::uint32_t value) { return sequence[t] < value; });
-        previous[i] = slot == tails.begin() ? SIZE_MAX : *(slot - 1);
-        if (slot == tails.end())
-            tails.push_back(i);
-        else
-            *slot = i;
+        const std::uint32_t value = sequence[i];
+        const std::size_t slot =
+            tailValues.empty() || tailValues.back() < value
+                ? tailValues.size()
+                : static_cast<std::size_t>(std::lower_bound(tailValues.begin(), tailValues.end(), value) -
+                                           tailValues.begin());
+        previous[i] = slot == 0 ? None : tails[slot - 1];
+        if (slot == tails.size()) {
+            tails.push_back(static_cast<std::uint32_t>(i));
+            tailValues.push_back(value);
+        } else {
+            tails[slot] = static_cast<std::uint32_t>(i);
+            tailValues[slot] = value;
+        }
     }
 
     std::vector<bool> moved(newCount, false);
     for (const std::uint32_t newIndex : sequence) moved[newIndex] = true;
-    for (std::size_t i = tails.empty() ? SIZE_MAX : tails.back(); i != SIZE_MAX; i = previous[i])
-        moved[sequence[i]] = false;
+    for (std::uint32_t i = tails.empty() ? None : tails.back(); i != None; i = previous[i]) moved[sequence[i]] = false;
     return moved;
 }
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <string_view>
-#include <tuple>
 
+#include "kvx/key_table.h"
 #include "lists/channel_match.h"
 #include "lists/name_key.h"
 
@@ -33,35 +33,49 @@ ChannelGroups orderedGroups(std::vector<int>& members, const std::vector<std::ui
 }  // namespace
 
 ChannelGroups sameServiceGroups(std::span<const ChannelRecord> records) {
-    struct Entry {
-        std::uint64_t key;  // TID, SID, polarity
+    // Channels chained by SID, TID and polarity; only a chain of two or more can hold a group. The
+    // hashes are taken first, in a loop whose reads of records far apart in memory overlap.
+    const WordHash hash = randomWordHash(2);
+    std::vector<std::uint32_t> hashes(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ChannelRecord& record = records[i];
+        const std::uint32_t words[] = {(std::uint32_t{record.tid.get()} << 16) | record.sid.get(),
+                                       isVertical(record) ? 1u : 0u};
+        hashes[i] = hashWords(hash, words);
+    }
+    KeyChains chains = keyChainsFor(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ChannelRecord& record = records[i];
+        addToChain(chains, hashes[i], static_cast<std::uint32_t>(i), [&](std::uint32_t j) {
+            const ChannelRecord& other = records[j];
+            return hashes[j] == hashes[i] && other.tid.get() == record.tid.get() &&
+                   other.sid.get() == record.sid.get() && isVertical(other) == isVertical(record);
+        });
+    }
+
+    // Within a chain, by frequency: a step of more than 2 MHz ends a group.
+    struct Tuned {
         std::int64_t khz;
         int position;
-        bool operator<(const Entry& b) const {
-            return std::tie(key, khz, position) < std::tie(b.key, b.khz, b.position);
-        }
     };
-    std::vector<Entry> entries;
-    entries.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const ChannelRecord& r = records[i];
-        entries.push_back(
-            {(std::uint64_t{r.tid.get()} << 17) | (std::uint64_t{r.sid.get()} << 1) | (isVertical(r) ? 1u : 0u),
-             frequencyKhz(r), static_cast<int>(i)});
-    }
-    std::sort(entries.begin(), entries.end());
+    std::vector<Tuned> chain;
     std::vector<int> members;
     std::vector<std::uint32_t> starts;
-    for (std::size_t run = 0; run < entries.size();) {
-        std::size_t end = run + 1;
-        while (end < entries.size() && entries[end].key == entries[run].key &&
-               entries[end].khz - entries[end - 1].khz <= Window)
-            ++end;
-        if (end - run > 1) {
-            starts.push_back(static_cast<std::uint32_t>(members.size()));
-            for (std::size_t i = run; i < end; ++i) members.push_back(entries[i].position);
+    for (std::uint32_t first = 0; first < records.size(); ++first) {
+        if (chains.last[first] == NoPosition || chains.next[first] == NoPosition) continue;
+        chain.clear();
+        for (std::uint32_t p = first; p != NoPosition; p = chains.next[p])
+            chain.push_back({frequencyKhz(records[p]), static_cast<int>(p)});
+        std::sort(chain.begin(), chain.end(), [](const Tuned& a, const Tuned& b) { return a.khz < b.khz; });
+        for (std::size_t run = 0; run < chain.size();) {
+            std::size_t end = run + 1;
+            while (end < chain.size() && chain[end].khz - chain[end - 1].khz <= Window) ++end;
+            if (end - run > 1) {
+                starts.push_back(static_cast<std::uint32_t>(members.size()));
+                for (std::size_t i = run; i < end; ++i) members.push_back(chain[i].position);
+            }
+            run = end;
         }
-        run = end;
     }
     starts.push_back(static_cast<std::uint32_t>(members.size()));
     return orderedGroups(members, starts);
@@ -69,36 +83,39 @@ ChannelGroups sameServiceGroups(std::span<const ChannelRecord> records) {
 
 ChannelGroups sameNameGroups(std::span<const ChannelRecord> records, int codePage) {
     const FoldedTexts names = foldTexts(records, &ChannelRecord::name, codePage);
-    std::vector<int> order;
-    order.reserve(records.size());
+    std::size_t longest = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) longest = std::max(longest, names[i].size());
+    const WordHash hash = randomTextHash(longest);
+    std::vector<std::uint32_t> hashes(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) hashes[i] = hashText(hash, names[i]);
+    KeyChains chains = keyChainsFor(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!names[i].empty()) order.push_back(static_cast<int>(i));
+        const std::string_view name = names[i];
+        if (name.empty()) continue;
+        addToChain(chains, hashes[i], static_cast<std::uint32_t>(i),
+                   [&](std::uint32_t j) { return hashes[j] == hashes[i] && names[j] == name; });
     }
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return names[a] < names[b]; });
-    std::vector<int> members;
-    std::vector<std::uint32_t> starts;
-    for (std::size_t run = 0; run < order.size();) {
-        std::size_t end = run + 1;
-        const ChannelRecord& first = records[order[run]];
-        std::int64_t lowest = frequencyKhz(first);
+
+    // Chains in the order of their first channels: the groups come out ordered as they must be.
+    ChannelGroups groups;
+    groups.starts.push_back(0);
+    for (std::uint32_t first = 0; first < records.size(); ++first) {
+        if (chains.last[first] == NoPosition || chains.next[first] == NoPosition) continue;
+        std::int64_t lowest = frequencyKhz(records[first]);
         std::int64_t highest = lowest;
         bool onePolarity = true;
-        while (end < order.size() && names[order[end]] == names[order[run]]) {
-            const ChannelRecord& r = records[order[end]];
-            lowest = std::min(lowest, frequencyKhz(r));
-            highest = std::max(highest, frequencyKhz(r));
-            onePolarity = onePolarity && isVertical(r) == isVertical(first);
-            ++end;
+        for (std::uint32_t p = chains.next[first]; p != NoPosition; p = chains.next[p]) {
+            const std::int64_t khz = frequencyKhz(records[p]);
+            lowest = std::min(lowest, khz);
+            highest = std::max(highest, khz);
+            onePolarity = onePolarity && isVertical(records[p]) == isVertical(records[first]);
         }
-        if (end - run > 1 && (!onePolarity || highest - lowest > Window)) {
-            starts.push_back(static_cast<std::uint32_t>(members.size()));
-            members.insert(members.end(), order.begin() + static_cast<std::ptrdiff_t>(run),
-                           order.begin() + static_cast<std::ptrdiff_t>(end));
-        }
-        run = end;
+        if (onePolarity && highest - lowest <= Window) continue;
+        for (std::uint32_t p = first; p != NoPosition; p = chains.next[p])
+            groups.positions.push_back(static_cast<int>(p));
+        groups.starts.push_back(static_cast<std::uint32_t>(groups.positions.size()));
     }
-    starts.push_back(static_cast<std::uint32_t>(members.size()));
-    return orderedGroups(members, starts);
+    return groups;
 }
 
 std::vector<ChannelRecord> withoutDuplicates(std::span<const ChannelRecord> records, const ChannelGroups& groups,

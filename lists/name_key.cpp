@@ -1,5 +1,9 @@
 #include "lists/name_key.h"
 
+#include <array>
+#include <cstring>
+#include <memory>
+
 #include "lists/code_page.h"
 #include "lists/utf8.h"
 
@@ -41,7 +45,7 @@ bool isSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == 0
 
 }  // namespace
 
-void appendFoldedText(std::string& out, std::string_view bytes, int codePage) {
+void appendFoldedTextByCharacter(std::string& out, std::string_view bytes, int codePage) {
     std::string converted;
     if (codePage != 0) {
         converted = codePageToUtf8(codePage, bytes);
@@ -66,12 +70,178 @@ void appendFoldedText(std::string& out, std::string_view bytes, int codePage) {
     }
 }
 
+namespace {
+
+// A field's text folds into room on the stack, then into out in one piece: up to 4 bytes of UTF-8
+// for each byte, and 4 to spare, as a code page's character is copied in one piece of 4.
+constexpr std::size_t MaxUtf8 = 4;
+constexpr std::size_t RoomSize = MaxUtf8 * TextFieldSize + MaxUtf8;
+
+std::size_t writeUtf8(char* out, char32_t c) {
+    if (c < 0x80) {
+        out[0] = static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (c >> 6));
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (c >> 18));
+    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
+}
+
+// What an ASCII byte folds to: a capital to its small letter, a space (' ', '\t' to '\r') to
+// AsciiSpace, any other to itself.
+constexpr unsigned char AsciiSpace = 0xFF;
+constexpr std::array<unsigned char, 0x80> AsciiFolds = [] {
+    std::array<unsigned char, 0x80> folds{};
+    for (int b = 0; b < 0x80; ++b) folds[b] = static_cast<unsigned char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+    for (const char space : {' ', '\t', '\n', '\v', '\f', '\r'}) folds[static_cast<unsigned char>(space)] = AsciiSpace;
+    return folds;
+}();
+
+// Names are mostly ASCII: such a byte is its own character, folded here without decoding; only the
+// bytes from 0x80 go through the UTF-8 decoder. A space due is written ahead of every character and
+// kept only where it is due, which spares a branch.
+std::size_t foldUtf8(char* room, std::string_view bytes) {
+    std::size_t length = 0;
+    bool spaceDue = false;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte < 0x80) {
+            ++at;
+            const unsigned char folded = AsciiFolds[byte];
+            if (folded == AsciiSpace) {
+                spaceDue = length > 0;
+                continue;
+            }
+            room[length] = ' ';
+            length += spaceDue ? 1 : 0;
+            room[length++] = static_cast<char>(folded);
+            spaceDue = false;
+            continue;
+        }
+        char32_t c = 0;
+        const bool character = nextUtf8(bytes, at, c);
+        if (character && isSpace(c)) {
+            spaceDue = length > 0;
+            continue;
+        }
+        if (spaceDue) room[length++] = ' ';
+        spaceDue = false;
+        if (character)
+            length += writeUtf8(room + length, lowerCase(c));
+        else
+            room[length++] = bytes[at++];
+    }
+    return length;
+}
+
+// Every byte of a code page is one character, so its fold is fixed: the lower case of that character
+// in UTF-8, or a space.
+constexpr std::uint8_t SpaceLength = 0xFF;
+
+struct ByteFold {
+    std::uint8_t length;  // SpaceLength for a space
+    char utf8[MaxUtf8];
+};
+
+struct CodePageFold {
+    int codePage = 0;
+    bool usable = true;  // false: a byte converts to no single character, fold the long way
+    ByteFold bytes[256] = {};
+};
+
+// The fold of a code page, made on first use from the same conversion the long way makes; kept for
+// the whole run.
+const CodePageFold& codePageFold(int codePage) {
+    static std::vector<std::unique_ptr<CodePageFold>> folds;
+    for (const auto& fold : folds) {
+        if (fold->codePage == codePage) return *fold;
+    }
+    auto fold = std::make_unique<CodePageFold>();
+    fold->codePage = codePage;
+    for (int b = 0; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        const std::string converted = codePageToUtf8(codePage, std::string_view(&byte, 1));
+        std::size_t at = 0;
+        char32_t c = 0;
+        if (converted.empty() || !nextUtf8(converted, at, c) || at != converted.size()) {
+            fold->usable = false;
+            break;
+        }
+        ByteFold& entry = fold->bytes[b];
+        if (isSpace(c))
+            entry.length = SpaceLength;
+        else
+            entry.length = static_cast<std::uint8_t>(writeUtf8(entry.utf8, lowerCase(c)));
+    }
+    folds.push_back(std::move(fold));
+    return *folds.back();
+}
+
+std::size_t foldCodePage(char* room, std::string_view bytes, const CodePageFold& fold) {
+    std::size_t length = 0;
+    bool spaceDue = false;
+    for (const char byte : bytes) {
+        const ByteFold& entry = fold.bytes[static_cast<unsigned char>(byte)];
+        if (entry.length == SpaceLength) {
+            spaceDue = length > 0;
+            continue;
+        }
+        if (spaceDue) room[length++] = ' ';
+        spaceDue = false;
+        std::memcpy(room + length, entry.utf8, MaxUtf8);
+        length += entry.length;
+    }
+    return length;
+}
+
+// fold: nullptr for UTF-8 text.
+void appendFolded(std::string& out, std::string_view bytes, int codePage, const CodePageFold* fold) {
+    if (bytes.size() > TextFieldSize || (fold != nullptr && !fold->usable)) {
+        appendFoldedTextByCharacter(out, bytes, codePage);
+        return;
+    }
+    char room[RoomSize];
+    out.append(room, fold != nullptr ? foldCodePage(room, bytes, *fold) : foldUtf8(room, bytes));
+}
+
+}  // namespace
+
+void appendFoldedText(std::string& out, std::string_view bytes, int codePage) {
+    appendFolded(out, bytes, codePage, codePage != 0 ? &codePageFold(codePage) : nullptr);
+}
+
 FoldedTexts foldTexts(std::span<const ChannelRecord> records, TextField field, int codePage) {
+    const CodePageFold* fold = codePage != 0 ? &codePageFold(codePage) : nullptr;
     FoldedTexts folded;
     folded.text.reserve(records.size() * 16);
     folded.ends.reserve(records.size());
-    for (const ChannelRecord& record : records) {
-        appendFoldedText(folded.text, fieldText(record.*field), codePage);
+    // The fields are far apart in memory: each one is asked for a few records ahead of its fold.
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (i + Ahead < records.size()) {
+            const char* ahead = records[i + Ahead].*field;
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + TextFieldSize - 1);
+        }
+        const char* text = records[i].*field;
+        const void* nul = std::memchr(text, '\0', TextFieldSize);
+        const std::size_t length =
+            nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : TextFieldSize;
+        appendFolded(folded.text, std::string_view(text, length), codePage, fold);
         folded.ends.push_back(static_cast<std::uint32_t>(folded.text.size()));
     }
     return folded;

@@ -15,6 +15,11 @@
 // first; without one they are read as UTF-8, and a byte that is not UTF-8 is kept as it is.
 void appendFoldedText(std::string& out, std::string_view bytes, int codePage);
 
+// The same fold the long way, with none of appendFoldedText's shortcuts: a code page's text
+// converted whole, then every character decoded from UTF-8. What appendFoldedText does for a text
+// longer than a field, and what it must give for every other.
+void appendFoldedTextByCharacter(std::string& out, std::string_view bytes, int codePage);
+
 // The folded text of one field of every record, in one buffer: no allocation per record.
 struct FoldedTexts {
     std::string text;

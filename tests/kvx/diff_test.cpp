@@ -2,6 +2,10 @@
 // itself and nothing else, and every changed byte is named.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +99,58 @@ TEST(Diff, NamesTheFieldStreamsOrReservedBytesOfEveryChangedByte) {
     std::string out;
     EXPECT_EQ(diffLists(oldList, newList, Context, out), 1u);
     EXPECT_EQ(out, "changed 2 \"Two\": name bytes after the NUL differ\n0 added, 0 removed, 0 moved, 1 changed\n");
+}
+
+// Random lists over few services, against the pairing and the moves as they are defined: the k-th
+// channel of a service in one list is the k-th of it in the other, and the channels not reported
+// moved are a longest run of pairs whose new positions rise in old order.
+TEST(Diff, PairsTheKthOfEachServiceAndMovesTheFewestChannelsOnRandomLists) {
+    TestRandom pick{7};
+    for (int round = 0; round < 400; ++round) {
+        std::vector<ChannelRecord> lists[2];
+        for (auto& list : lists) {
+            for (std::uint32_t n = pick(30); list.size() < n;)
+                list.push_back(testRecord("S", 1, static_cast<std::uint16_t>(pick(6))));
+        }
+        const auto& [oldList, newList] = lists;
+        std::string expected;  // the removed, then the added
+        std::vector<int> oldOfNew(newList.size(), -1);
+        std::vector<int> rising;  // new positions in old order
+        for (std::size_t i = 0; i < oldList.size(); ++i) {
+            std::size_t j = 0;
+            while (j < newList.size() && (oldOfNew[j] >= 0 || newList[j].sid.get() != oldList[i].sid.get())) ++j;
+            if (j == newList.size()) expected += "- " + std::to_string(i + 1) + " \"S\"\n";
+            if (j == newList.size()) continue;
+            oldOfNew[j] = static_cast<int>(i);
+            rising.push_back(static_cast<int>(j));
+        }
+        for (std::size_t j = 0; j < newList.size(); ++j)
+            if (oldOfNew[j] < 0) expected += "+ " + std::to_string(j + 1) + " \"S\"\n";
+        std::vector<std::size_t> longest(rising.size(), 1);  // of a rising run ending at each
+        for (std::size_t b = 0; b < rising.size(); ++b)
+            for (std::size_t a = 0; a < b; ++a)
+                if (rising[a] < rising[b]) longest[b] = std::max(longest[b], longest[a] + 1);
+        const std::size_t staying = rising.empty() ? 0 : *std::max_element(longest.begin(), longest.end());
+
+        std::string out;
+        diffLists(oldList, newList, Context, out);
+        std::istringstream lines(out);
+        std::string found;
+        std::size_t moved = 0;
+        for (std::string line; std::getline(lines, line);) {
+            int from = 0;
+            int to = 0;
+            if (line[0] == '-' || line[0] == '+') found += line + "\n";
+            if (std::sscanf(line.c_str(), "moved %d -> %d", &from, &to) != 2) continue;
+            ++moved;
+            ASSERT_EQ(oldOfNew[to - 1], from - 1) << round << ": " << line;
+            oldOfNew[to - 1] = -1;  // left out of the order check below
+        }
+        EXPECT_EQ(found, expected) << round << "\n" << out;
+        EXPECT_EQ(moved, rising.size() - staying) << round << "\n" << out;
+        std::erase(oldOfNew, -1);  // what stays keeps its order
+        EXPECT_TRUE(std::is_sorted(oldOfNew.begin(), oldOfNew.end())) << round << "\n" << out;
+    }
 }
 
 }  // namespace

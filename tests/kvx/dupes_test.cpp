@@ -2,11 +2,16 @@
 // --remove keeps, on crafted lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <numeric>
+#include <string>
 #include <vector>
 
 #include "kvx/dupes.h"
+#include "lists/name_key.h"
 #include "tests/kvx/kvx_test_records.h"
 
 namespace {
@@ -115,6 +120,58 @@ TEST(Dupes, ManyChannelsOfOneServiceAreOneGroup) {
     EXPECT_EQ(withoutDuplicates(list, services, removed).size(), 1u);
     EXPECT_EQ(removed.size(), 16383u);
     EXPECT_EQ(removed.front(), 1);
+}
+
+// Random lists over few services, frequencies (MHz and kHz) and names, against the groups defined
+// plainly: channels of one SID, TID and polarity (86 is V, any other value H) joined pair by pair where
+// at most 2000 kHz apart; channels of one folded name, where not all on one polarity within 2000 kHz.
+TEST(Dupes, GroupsEqualTheirDefinitionOnRandomLists) {
+    const std::int32_t Frequencies[] = {11778, 11779, 11780, 11782, 11785, 11779500, 11781900, 100001};
+    const std::uint16_t Polarities[] = {PolarityVertical, PolarityHorizontal, 0};
+    const char* const Names[] = {"One", " ONE", "one  ", "Two", "", " ", "\xC3\x89t\xC3\xA9", "\xC3\x89T\xC3\x89"};
+    TestRandom pick{1};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<ChannelRecord> list(pick(40));
+        std::vector<std::int64_t> khz;
+        std::vector<std::string> folded(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            list[i] = testRecord(Names[pick(std::size(Names))], static_cast<std::uint16_t>(pick(2)),
+                                 static_cast<std::uint16_t>(pick(3)));
+            list[i].frequency.set(Frequencies[pick(std::size(Frequencies))]);
+            list[i].polarity.set(Polarities[pick(std::size(Polarities))]);
+            khz.push_back(list[i].frequency.get() > 100000 ? list[i].frequency.get() : list[i].frequency.get() * 1000);
+            appendFoldedTextByCharacter(folded[i], fieldText(list[i].name), 0);
+        }
+        const auto vertical = [&](std::size_t i) { return list[i].polarity.get() == PolarityVertical; };
+        std::vector<std::size_t> group(list.size());  // joined pair by pair: the lowest position of each
+        std::iota(group.begin(), group.end(), 0);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                if (list[i].tid.get() == list[j].tid.get() && list[i].sid.get() == list[j].sid.get() &&
+                    vertical(i) == vertical(j) && std::abs(khz[i] - khz[j]) <= 2000)
+                    std::replace(group.begin(), group.end(), std::max(group[i], group[j]),
+                                 std::min(group[i], group[j]));
+        std::vector<std::vector<int>> services;
+        std::vector<std::vector<int>> names;
+        for (std::size_t first = 0; first < list.size(); ++first) {
+            std::vector<int> service;
+            std::vector<int> name;
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                if (group[i] == first) service.push_back(static_cast<int>(i));
+                if (folded[i] == folded[first]) name.push_back(static_cast<int>(i));
+            }
+            if (service.size() > 1) services.push_back(service);
+            const auto [low, high] =
+                std::minmax_element(name.begin(), name.end(), [&](int a, int b) { return khz[a] < khz[b]; });
+            const bool spread = khz[*high] - khz[*low] > 2000 || std::any_of(name.begin(), name.end(), [&](int i) {
+                                    return vertical(i) != vertical(first);
+                                });
+            if (!folded[first].empty() && name.size() > 1 && name[0] == static_cast<int>(first) && spread)
+                names.push_back(name);
+        }
+        EXPECT_EQ(asVectors(sameServiceGroups(list)), services) << "round " << round;
+        EXPECT_EQ(asVectors(sameNameGroups(list, 0)), names) << "round " << round;
+    }
 }
 
 }  // namespace

@@ -33,3 +33,12 @@ inline ChannelRecord testRecord(std::string_view name, std::uint16_t tid, std::u
     record.streams[1] = {0x04, {{2, 1}}, 2, 3, {'e', 'n', 'g'}, {}};  // AUD, PID 258
     return record;
 }
+
+// Draws for tests over many random lists, the same on every run.
+struct TestRandom {
+    std::uint32_t state;
+    std::uint32_t operator()(std::uint32_t count) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % count;
+    }
+};
