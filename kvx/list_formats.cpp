@@ -9,6 +9,7 @@
 #include "formats/enigma2_format.h"
 #include "formats/vdr_format.h"
 #include "kvx/list_files.h"
+#include "kvx/receiver_lists.h"
 #include "lists/code_page.h"
 
 bool parseListFormat(std::string_view word, ListFormat& format) {
@@ -95,6 +96,7 @@ bool readSettingsFolder(const std::string& path, std::vector<ReadSettingsFile>& 
 }  // namespace
 
 ListFormat detectListFormat(const std::string& path) {
+    if (isReceiverName(path)) return receiverFormat(path);  // a receiver named where a file is
     if (isSettingsPath(path)) return ListFormat::Enigma2;
     const std::string line = firstLine(path);
     if (line.rfind("position,", 0) == 0) return ListFormat::Csv;
@@ -104,6 +106,7 @@ ListFormat detectListFormat(const std::string& path) {
 
 bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options, RecordList& records,
                 FormatReport& report, std::string& why) {
+    if (isReceiverName(path)) return readReceiverList(path, format, options, records, report, why);
     if (format == ListFormat::Detect) format = detectListFormat(path);
     if (format == ListFormat::Kvx) {
         ChannelList list;
