@@ -165,35 +165,44 @@ k 2 "--reload goes with --format enigma2" export "$prefix$sample" --format vdr -
 # --- Servers that are no receiver ----------------------------------------------------------------
 for mode in flood stall other; do start "bad-$mode" "$python" "$servers/bad_server.py" "$mode" port; done
 # Each must be given up on with a message and exit 2 within the time limits (10 s to connect, 30 s a
-# reply), nothing written; they run side by side, as a stall takes its whole limit.
+# reply), nothing written; a reload asked of one leaves the files written and exits 1. They run side
+# by side, as a stall takes its whole limit.
 bad=()
 for mode in flood stall other; do
-  for scheme in svdrp ftp; do
-    name=svdrp://127.0.0.1:$(port "bad-$mode")
-    [ "$scheme" = ftp ] && name=ftp://root@127.0.0.1:$(port "bad-$mode")/etc/enigma2
+  for scheme in svdrp ftp web; do
+    address=127.0.0.1:$(port "bad-$mode")
+    case $scheme in
+      svdrp) words=(import "svdrp://$address" -o "$prefix$work/bad-$mode-$scheme.kvx") ;;
+      ftp) words=(import "ftp://root@$address/etc/enigma2" -o "$prefix$work/bad-$mode-$scheme.kvx") ;;
+      web) words=(export "$prefix$work/list.kvx" --format enigma2 --source S19.2E -o "$prefix$work/bad-$mode-folder"
+        --reload "http://$address") ;;
+    esac
     (
       start=$(date +%s)
-      "${runner[@]}" "$kvx" import "$name" -o "$prefix$work/bad-$mode-$scheme.kvx" >/dev/null 2>"$work/bad-$mode-$scheme.err"
+      "${runner[@]}" "$kvx" "${words[@]}" >/dev/null 2>"$work/bad-$mode-$scheme.err"
       echo "$? $(($(date +%s) - start))" >"$work/bad-$mode-$scheme.result"
     ) &
     bad+=($!)
   done
 done
 wait "${bad[@]}"
-while read -r mode scheme text; do  # the rest of the line is the text
+while read -r mode scheme expected text; do  # the rest of the line is the text
   read -r status seconds <"$work/bad-$mode-$scheme.result"
-  [ "$status" = 2 ] || fail "$scheme to a server that does $mode: exit status $status"
+  [ "$status" = "$expected" ] || fail "$scheme to a server that does $mode: exit status $status"
   [ "$seconds" -le 40 ] || fail "$scheme to a server that does $mode: $seconds s"
   grep -qF -- "$text" "$work/bad-$mode-$scheme.err" ||
     fail "$scheme to a server that does $mode: no \"$text\" in: $(cat "$work/bad-$mode-$scheme.err")"
   [ ! -e "$work/bad-$mode-$scheme.kvx" ] || fail "$scheme to a server that does $mode: a list was written"
 done <<EOF
-flood svdrp sent a line longer than 65536 bytes
-stall svdrp no answer within 30 s
-other svdrp answers as no recorder does: "SSH-2.0-OpenSSH_9.2p1 Debian-2"
-flood ftp opening the folder
-stall ftp no answer
-other ftp no answer
+flood svdrp 2 sent a line longer than 65536 bytes
+stall svdrp 2 no answer within 30 s
+other svdrp 2 answers as no recorder does: "SSH-2.0-OpenSSH_9.2p1 Debian-2"
+flood ftp 2 opening the folder
+stall ftp 2 no answer
+other ftp 2 opening the folder
+flood web 1 the box has not read them again
+stall web 1 no whole answer within 30 s
+other web 1 the box has not read them again
 EOF
 
 # --- VDR over SVDRP ------------------------------------------------------------------------------
