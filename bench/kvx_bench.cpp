@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/bench_list.h"
+#include "bench/kvx_bench_receivers.h"
 #include "channel/channel_file.h"
 
 extern char** environ;
@@ -227,6 +228,9 @@ int main(int argc, char** argv) {
             std::printf("for scale: a copy of %s flushed to the disk (dd conv=fsync) %.2f ms\n", what,
                         flushed.medianMs);
     }
+
+    // Receivers: FTP and SVDRP, with the servers the benchmark starts itself.
+    benchReceivers(kvx, work, Paths["FULL"], Paths["CHANGED"]);
 
     const std::string cleanup = "rm -rf '" + work + "'";
     return std::system(cleanup.c_str()) == 0 ? 0 : 2;

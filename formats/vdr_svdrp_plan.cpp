@@ -182,6 +182,9 @@ struct Wanted {
 
 bool isGroupLine(std::string_view line) { return !line.empty() && line.front() == ':'; }
 
+// A text that goes into a command: a line end in it would end the command and start another.
+bool oneLine(std::string_view text) { return text.find_first_of("\r\n") == std::string_view::npos; }
+
 bool readWanted(std::string_view text, Wanted& wanted, std::string& why) {
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = std::min(text.find('\n', at), text.size());
@@ -189,6 +192,10 @@ bool readWanted(std::string_view text, Wanted& wanted, std::string& why) {
         at = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (!oneLine(line)) {
+            why = "line " + std::to_string(wanted.lines.size() + 1) + " of the list to send holds a carriage return";
+            return false;
+        }
         wanted.lines.push_back(line);
     }
     wanted.ids.resize(wanted.lines.size());
@@ -235,20 +242,24 @@ std::vector<std::size_t> longestRising(const std::vector<int>& values) {
     return run;
 }
 
-// A channel line of the recorder's source that no list holds: the plan's stand-in where a channel a
-// timer holds must open a group added at the end.
+// A channel line of the wanted line's source whose ID neither list holds: the plan's stand-in where
+// a channel that cannot be deleted and added again (a timer holds it, or it is the recorder's only
+// one) must open a group added at the end. Empty when every ID it tries is taken.
 std::string_view placeholder(Planner& planner, const IdIndex& current, const Wanted& wanted, std::string_view source,
                              std::string& id) {
     std::vector<std::string_view> taken;
-    for (const std::string& wantedId : wanted.ids) taken.push_back(wantedId);
+    for (const std::string& wantedId : wanted.ids) {
+        if (!wantedId.empty()) taken.push_back(wantedId);
+    }
     std::sort(taken.begin(), taken.end());
-    for (int rid = 65535;; --rid) {
+    for (int rid = 65535; rid > 0; --rid) {
         std::string line = "kvx placeholder:12000:H:" + std::string(source) +
                            ":27500:0:0:0:0:65535:65535:65535:" + std::to_string(rid);
-        vdrChannelId(line, id);
-        if (findId(current, id) < 0 && !std::binary_search(taken.begin(), taken.end(), std::string_view(id)))
+        if (vdrChannelId(line, id) && findId(current, id) < 0 &&
+            !std::binary_search(taken.begin(), taken.end(), std::string_view(id)))
             return planner.texts.emplace_back(std::move(line));
     }
+    return {};
 }
 
 std::string_view fieldOf(std::string_view line, int field) {
@@ -313,6 +324,10 @@ bool planSvdrpChanges(std::span<const SvdrpChannelLine> current, std::string_vie
     std::vector<int> groupItem{-1};  // by segment of the recorder's list: its group line's item
     std::string derived;
     for (const SvdrpChannelLine& line : current) {
+        if (!oneLine(line.line) || !oneLine(line.id)) {
+            why = "the recorder's channel " + std::to_string(line.number) + " holds a control character";
+            return false;
+        }
         const bool group = line.number == 0;
         const int item = append(model, {line.line, line.id, group, group ? groupNumber(line.line) : 0});
         planner.deletedBy.push_back(None);
@@ -328,6 +343,14 @@ bool planSvdrpChanges(std::span<const SvdrpChannelLine> current, std::string_vie
             currentIds.emplace_back(line.id, item);
         }
         currentSegment.push_back(static_cast<int>(groupItem.size()) - 1);
+    }
+    // Commands name channels by number: the recorder's numbers must be the ones the plan works out.
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        if (current[i].number != 0 && numberAt(model, i) != current[i].number) {
+            why = "the recorder numbers its channel " + std::to_string(current[i].number) + " where kvx counts " +
+                  std::to_string(numberAt(model, i)) + ": kvx cannot name its channels by number";
+            return false;
+        }
     }
     std::sort(currentIds.begin(), currentIds.end());
     for (std::size_t i = 1; i < currentIds.size(); ++i) {
@@ -527,7 +550,11 @@ bool planSvdrpChanges(std::span<const SvdrpChannelLine> current, std::string_vie
             continue;
         } else {
             std::string id;
-            const std::string_view standInLine = placeholder(planner, currentIds, wanted, fieldOf(old.text, 3), id);
+            const std::string_view standInLine = placeholder(planner, currentIds, wanted, fieldOf(text, 3), id);
+            if (standInLine.empty()) {
+                why = "no channel ID is free for the placeholder that line " + std::to_string(line + 1) + " needs";
+                return false;
+            }
             const std::string_view standInId = planner.texts.emplace_back(std::move(id));
             const int standIn = add(planner, standInLine, standInId);
             if (!placeAfter(planner, match, standIn)) {
@@ -575,7 +602,7 @@ bool planSvdrpChanges(std::span<const SvdrpChannelLine> current, std::string_vie
         if (deletion == None && !stray && !heldLeft) left.push_back(line.text);
     }
     if (!std::equal(left.begin(), left.end(), wanted.lines.begin(), wanted.lines.end())) {
-        why = "kvx made a plan that does not give the list (a fault of kvx): nothing was sent";
+        why = "kvx made a plan that does not give the list (a fault of kvx)";
         return false;
     }
     return true;

@@ -334,6 +334,20 @@ TEST(SvdrpPlan, GroupsTimersAndRefusals) {
         {"one ID twice", {channel(1)}, {channel(2), channel(2, "Again")}, "same channel ID S19.2E-1-1-2"},
         {"not a channel line", {channel(1)}, {"Name:11000"}, "line 1 of the list to send"},
     };
+    // Nothing the recorder lists can end a command early and start one of its own.
+    {
+        const std::string line = channel(1);
+        const std::vector<SvdrpChannelLine> listed = {{1, "S19.2E-1-1-1\rDELC 2", line}};
+        SvdrpPlan plan;
+        std::string why;
+        EXPECT_FALSE(planSvdrpChanges(listed, textOf({":A", channel(2)}), {}, plan, why));
+        EXPECT_NE(why.find("control character"), std::string::npos) << why;
+        EXPECT_FALSE(planSvdrpChanges({}, ":A\n" + channel(2) + "\rDELC 1\n", {}, plan, why));
+        // Nor can a recorder that numbers its channels otherwise make a command name the wrong one.
+        const std::vector<SvdrpChannelLine> renumbered = {{0, "", ":A"}, {2, "S19.2E-1-1-1", line}};
+        EXPECT_FALSE(planSvdrpChanges(renumbered, textOf({":A", channel(2)}), {}, plan, why));
+        EXPECT_NE(why.find("numbers its channel 2 where kvx counts 1"), std::string::npos) << why;
+    }
     for (const Refusal& r : refusals) {
         const Outcome outcome = send(recorderOf(r.current), r.wanted);
         EXPECT_FALSE(outcome.planned) << r.what;
