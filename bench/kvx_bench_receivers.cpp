@@ -31,6 +31,7 @@ constexpr int SvdrpRuns = 6;  // each changes the recorder's list, which it writ
 
 pid_t spawn(const std::vector<std::string>& words, const std::string& output, const std::string& errors) {
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -60,6 +61,7 @@ double median(std::vector<double> times) {
 
 double medianOf(const std::vector<std::string>& words, const std::string& work, int runs) {
     std::vector<double> times;
+    times.reserve(static_cast<std::size_t>(runs));
     for (int i = 0; i < runs; ++i) times.push_back(timed(words, work));
     return median(times);
 }
@@ -105,10 +107,10 @@ int freePort() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    bind(socket, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size);
+    const bool bound = bind(socket, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size) == 0;
     close(socket);
-    return ntohs(address.sin_port);
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 bool startFtp(const std::string& work, Server& server) {
@@ -200,6 +202,7 @@ int benchReceivers(const std::string& kvx, const std::string& work, const std::s
     missed += row("import over SVDRP", import, 1000, "< 1000 ms") ? 0 : 1;
     // Every run changes one channel: the changed list and the full list in turn.
     std::vector<double> times;
+    times.reserve(SvdrpRuns);
     for (int i = 0; i < SvdrpRuns; ++i)
         times.push_back(timed(words({"export", i % 2 == 0 ? changed : full, "--nid", "1", "-o", name}, vdr), work));
     missed += row("export over SVDRP, one channel changed", median(times), 1000, "< 1000 ms") ? 0 : 1;

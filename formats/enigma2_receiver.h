@@ -2,12 +2,13 @@
 // What a box sends beside its settings files, read with no I/O: which user bouquets its bouquet
 // lists name (so that only those are fetched), and its web interface's answer to a reload.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // The longest answer kvx takes from a box's web interface.
-inline constexpr std::size_t ReloadAnswerMax = 64 * 1024;
+inline constexpr std::size_t ReloadAnswerMax = std::size_t{64} * 1024;
 
 // The user bouquets a bouquet file names ("#SERVICE 1:7:...:FROM BOUQUET \"userbouquet.x.tv\" ORDER
 // BY bouquet"), each once, appended to names where not there already. Only names the settings folder

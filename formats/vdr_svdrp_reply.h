@@ -10,8 +10,8 @@
 
 // The longest line and the largest reply kvx takes from a receiver: far above any channel line
 // (a few hundred bytes) and a listing of tens of thousands of channels.
-inline constexpr std::size_t SvdrpMaxLine = 64 * 1024;
-inline constexpr std::size_t SvdrpMaxReply = 64 * 1024 * 1024;
+inline constexpr std::size_t SvdrpMaxLine = std::size_t{64} * 1024;
+inline constexpr std::size_t SvdrpMaxReply = std::size_t{64} * 1024 * 1024;
 
 struct SvdrpLine {
     int code = 0;

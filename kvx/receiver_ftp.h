@@ -13,7 +13,7 @@
 #include "kvx/receiver_address.h"
 
 // The largest settings file kvx fetches: far above a lamedb of 16384 channels (a few MB).
-inline constexpr std::size_t FtpMaxFile = 32 * 1024 * 1024;
+inline constexpr std::size_t FtpMaxFile = std::size_t{32} * 1024 * 1024;
 
 struct FtpFolder;
 void ftpClose(FtpFolder* folder);
@@ -23,7 +23,7 @@ struct FtpFolderClose {
 using FtpFolderHandle = std::unique_ptr<FtpFolder, FtpFolderClose>;
 
 // Logs in and goes to the address's folder. False with why.
-bool ftpOpen(const ReceiverAddress& address, const std::string& password, FtpFolderHandle& folder, std::string& why);
+bool ftpOpen(const ReceiverAddress& address, const std::string& password, FtpFolderHandle& handle, std::string& why);
 
 enum class FtpFetch { Fetched, Missing, Failed };
 

@@ -184,7 +184,7 @@ FtpFetch ftpFetch(FtpFolder& folder, std::string_view name, std::string& bytes, 
     if (result == CURLE_OK) return FtpFetch::Fetched;
     bytes.clear();
     if (sink.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
-        why = std::string(name) + ": larger than " + std::to_string(FtpMaxFile / (1024 * 1024)) +
+        why = std::string(name) + ": larger than " + std::to_string(FtpMaxFile / (std::size_t{1024} * 1024)) +
               " MB, more than any settings file";
         return FtpFetch::Failed;
     }

@@ -171,7 +171,7 @@ FtpFetch ftpFetch(FtpFolder& folder, std::string_view name, std::string& bytes, 
         }
         if (got == 0) break;
         if (bytes.size() + got > FtpMaxFile) {
-            why = file + ": larger than " + std::to_string(FtpMaxFile / (1024 * 1024)) +
+            why = file + ": larger than " + std::to_string(FtpMaxFile / (std::size_t{1024} * 1024)) +
                   " MB, more than any settings file";
             InternetCloseHandle(handle);
             bytes.clear();
@@ -196,7 +196,7 @@ bool ftpStore(FtpFolder& folder, std::string_view name, std::string_view bytes, 
     }
     while (!bytes.empty()) {
         DWORD written = 0;
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 64 * 1024));
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{64} * 1024));
         if (!limited(folder, [&] { return InternetWriteFile(handle, bytes.data(), piece, &written); }) ||
             written == 0) {
             why = failure(folder, "storing " + file);

@@ -18,7 +18,7 @@
 namespace {
 
 // Lines of settings files and the bouquets fetched for one list: far above any box's.
-constexpr std::size_t MaxLine = 64 * 1024;
+constexpr std::size_t MaxLine = std::size_t{64} * 1024;
 constexpr std::size_t MaxBouquets = 1000;
 
 std::string shown(std::string_view text) {

@@ -53,7 +53,7 @@ bool readReply(SvdrpSession& session, Deadline deadline, std::string& reply, int
             return false;
         }
         if (reply.size() + line.size() + 1 > SvdrpMaxReply) {
-            why = "sent a reply larger than " + std::to_string(SvdrpMaxReply / (1024 * 1024)) + " MB";
+            why = "sent a reply larger than " + std::to_string(SvdrpMaxReply / (std::size_t{1024} * 1024)) + " MB";
             return false;
         }
         reply.append(line);
