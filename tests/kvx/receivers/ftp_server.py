@@ -6,6 +6,8 @@ it listens), one user with a password, everything allowed but what --deny takes 
 --deny w:lamedb5 refuses storing (w), renaming (f) or deleting (d) any file whose name holds the text,
 as a box refuses a file it does not let this login write. Run with Debian's python3 (pyftpdlib)."""
 
+import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -42,14 +44,10 @@ def main():
     server = FTPServer(("127.0.0.1", 0), handler)
     with open(port_file + ".new", "w") as f:
         f.write(str(server.address[1]))
-    import os
-
     os.rename(port_file + ".new", port_file)
     server.serve_forever(handle_exit=True)
 
 
 if __name__ == "__main__":
-    import logging
-
     logging.basicConfig(level=logging.WARNING)
     main()
