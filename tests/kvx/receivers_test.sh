@@ -117,7 +117,11 @@ no answer|ftp://root@127.0.0.1:$closed/etc/enigma2
 no answer|svdrp://127.0.0.1:$closed
 EOF
 k 2 "folder /etc/missing missing" import "${box%/etc/enigma2}/etc/missing" "${pw[@]}" -o "$prefix$work/never.kvx"
-rm -f "$work/box/etc/enigma2/lamedb" "$work/box/etc/enigma2/lamedb5"
+rm -f "$work/box/etc/enigma2/lamedb"
+k 0 "" import "$box" --base "$prefix$work/list.kvx" --categories "$prefix$categories" "${pw[@]}" \
+  -o "$prefix$work/from-lamedb5.kvx"
+same "$work/from-lamedb5.kvx" "$work/list.kvx" "FTP import of a box with lamedb5 only"
+rm -f "$work/box/etc/enigma2/lamedb5"
 k 2 "neither lamedb nor lamedb5" import "$box" "${pw[@]}" -o "$prefix$work/never.kvx"
 [ ! -e "$work/never.kvx" ] || fail "a failed import wrote a list"
 
