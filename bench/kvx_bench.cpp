@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/bench_list.h"
+#include "bench/kvx_bench_receivers.h"
 #include "channel/channel_file.h"
 
 extern char** environ;
@@ -318,6 +319,9 @@ int main(int argc, char** argv) {
     std::printf(
         "%d of %zu commands met both targets; largest ratio %.2f; load average (1 min) %.2f before, %.2f after\n",
         static_cast<int>(std::size(Rows)) - missed, std::size(Rows), largest, loadBefore, loadAverage());
+
+    // Receivers: FTP and SVDRP, with the servers the benchmark starts itself.
+    benchReceivers(kvx, work, Paths["FULL"], Paths["CHANGED"]);
 
     const std::string cleanup = "rm -rf '" + work + "'";
     return std::system(cleanup.c_str()) == 0 ? 0 : 2;

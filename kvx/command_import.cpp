@@ -1,6 +1,7 @@
 // kvx import: a channel list from CSV in export's form, a channels.conf, or a settings folder.
 #include "kvx/command_line.h"
 #include "kvx/list_formats.h"
+#include "kvx/receiver_options.h"
 
 namespace {
 
@@ -74,7 +75,13 @@ int runImport() {
 Subcommand addImportCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand(
         "import", "Build a channel list from CSV in export's form, a VDR channels.conf, or Enigma2 settings");
-    command->add_option("IN", File, "CSV file, channels.conf, or settings folder (or its lamedb)")->required();
+    command
+        ->add_option("IN", File,
+                     "CSV file, channels.conf, or settings folder (or its lamedb); or a receiver: "
+                     "ftp://USER@BOX/FOLDER (Enigma2 settings) or svdrp://VDR[:PORT] (a running VDR)")
+        ->required()
+        ->transform(receiverName());
+    addPasswordOption(command);
     command->add_option("-o,--output", Output, "Channel list to write")->required();
     command->add_option("--format", Format, "csv, vdr or enigma2 (default: recognised from the content)")
         ->check(CLI::IsMember({"csv", "vdr", "enigma2"}));

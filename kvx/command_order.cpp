@@ -7,6 +7,7 @@
 #include "kvx/command_line.h"
 #include "kvx/list_formats.h"
 #include "kvx/order.h"
+#include "kvx/receiver_options.h"
 #include "lists/code_page.h"
 #include "lists/report_text.h"
 
@@ -200,8 +201,11 @@ Subcommand addOrderCommand(CLI::App& app) {
     command->add_option("LIST", File, "Channel list to order")->required();
     command
         ->add_option("--like", Like,
-                     "Reference: a kvx list, CSV in export's form, a VDR channels.conf or an Enigma2 settings folder")
-        ->required();
+                     "Reference: a kvx list, CSV in export's form, a VDR channels.conf or an Enigma2 settings folder, "
+                     "or a receiver (ftp://USER@BOX/FOLDER, svdrp://VDR[:PORT])")
+        ->required()
+        ->transform(receiverName());
+    addPasswordOption(command);
     command->add_option("-o,--output", Output, "Channel list to write (default: LIST itself)");
     command->add_option("--unmatched", Unmatched, "Channels the reference lacks: append (after the others) or drop")
         ->check(CLI::IsMember({"append", "drop"}));

@@ -55,6 +55,7 @@ const char* roleName(FileRole role) {
         case FileRole::Vdr: return "channels.conf";
         case FileRole::Settings: return "Enigma2 settings file";
         case FileRole::Categories: return "categories file";
+        case FileRole::Password: return "password file";
     }
     return "file";
 }

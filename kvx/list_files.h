@@ -41,7 +41,7 @@ struct FileBytes {
 
 // What kvx takes a file for, reading or writing it: no command writes one kind over a file it read
 // as another (an export over its own list, an import over its own CSV), however the path is spelled.
-enum class FileRole { List, Csv, Vdr, Settings, Categories };
+enum class FileRole { List, Csv, Vdr, Settings, Categories, Password };
 
 // A list of 16384 records and a trailing piece; any text (a CSV of 16384 channels is about 17 MB).
 inline constexpr std::size_t ListSizeLimit = std::size_t{16384} * ChannelRecordSize + ChannelRecordSize - 1;

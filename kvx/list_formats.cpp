@@ -11,6 +11,7 @@
 #include "formats/enigma2_format.h"
 #include "formats/vdr_format.h"
 #include "kvx/list_files.h"
+#include "kvx/receiver_lists.h"
 #include "lists/code_page.h"
 #include "lists/report_text.h"
 
@@ -125,6 +126,10 @@ bool readSettingsFolder(const std::string& path, std::vector<ReadSettingsFile>& 
 }  // namespace
 
 bool detectListFormat(const std::string& path, ListFormat& format, std::string& why) {
+    if (isReceiverName(path)) {  // a receiver named where a file is
+        format = receiverFormat(path);
+        return true;
+    }
     if (isSettingsPath(path)) {
         format = ListFormat::Enigma2;
         return true;
@@ -168,6 +173,7 @@ bool detectListFormat(const std::string& path, ListFormat& format, std::string& 
 
 bool readListIn(const std::string& path, ListFormat format, const FormatOptions& options, RecordList& records,
                 FormatReport& report, std::string& why) {
+    if (isReceiverName(path)) return readReceiverList(path, format, options, records, report, why);
     if (format == ListFormat::Detect && !detectListFormat(path, format, why)) return false;
     if (format == ListFormat::Kvx) {
         ChannelList list;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzzers for a bounded time in total, each starting from its committed seed corpus: half
 # the time to the channel file fuzzer, the rest shared by the import fuzzers (CSV, channels.conf,
-# settings folder).
+# settings folder) and the one of receivers' answers.
 set -euo pipefail
 build=${1:?usage: fuzz.sh NATIVE_BUILD_DIR SECONDS}
 seconds=${2:-60}
@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 
 channel_seconds=$((seconds / 2))
 [ "$channel_seconds" -ge 1 ] || channel_seconds=1
-import_seconds=$(((seconds - channel_seconds) / 3))
+import_seconds=$(((seconds - channel_seconds) / 4))
 [ "$import_seconds" -ge 1 ] || import_seconds=1
 
 # Usage: run NAME SECONDS CORPUS
@@ -38,4 +38,5 @@ run fuzz_channel "$channel_seconds" "$root/tests/fuzz/corpus"
 run fuzz_kvx_import "$import_seconds" "$root/tests/fuzz/corpus_kvx_import"
 run fuzz_vdr_import "$import_seconds" "$root/tests/fuzz/corpus_vdr_import"
 run fuzz_enigma2_import "$import_seconds" "$root/tests/fuzz/corpus_enigma2_import"
+run fuzz_receiver_answers "$import_seconds" "$root/tests/fuzz/corpus_receiver_answers"
 echo "fuzz: no finding"

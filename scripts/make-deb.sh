@@ -60,6 +60,8 @@ Copyright $years the Vessaly developers
 The sources state no licence; ask the Vessaly developers before you pass this package on.
 TEXT
 
+# kvx loads libcurl only when an FTP or web receiver is named, so dpkg-shlibdeps cannot see it:
+# recommended, not required, as everything else works without it.
 cat >"$work/debian/control" <<TEXT
 Source: kvx
 Section: utils
@@ -71,6 +73,7 @@ Rules-Requires-Root: no
 Package: kvx
 Architecture: any
 Depends: \${shlibs:Depends}
+Recommends: libcurl4
 Description: check, convert, compare and order kvx channel lists
 $(python3 "$root/scripts/kvx-docs.py" package-description "$root/docs/kvx-manual.txt")
 TEXT

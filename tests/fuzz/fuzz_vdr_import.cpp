@@ -3,7 +3,8 @@
 // without a base list and over the list itself.
 //
 // The first byte chooses the context (bit 0: categories, bit 1: code page 1251, bit 2: only S19.2E);
-// the rest is the channels.conf.
+// the rest is the channels.conf, or with bit 3 a recorder's answer to LSTC over SVDRP ("250-N line"
+// each, bit 4: with channel IDs), read as kvx reads one from a running recorder.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "formats/vdr_format.h"
+#include "formats/vdr_svdrp_reply.h"
 
 namespace {
 
@@ -31,7 +33,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.context = {(data[0] & 1) != 0 ? &Categories : nullptr, (data[0] & 2) != 0 ? 1251 : 0};
     options.onlySource = (data[0] & 4) != 0;
     options.source.tenthsEast = 192;
-    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::string listed;
+    if ((data[0] & 8) != 0) {
+        std::vector<SvdrpChannelLine> lines;
+        std::string why;
+        if (!readSvdrpListing(text, (data[0] & 16) != 0, lines, why)) {
+            check(lines.empty() && !why.empty(), "a refused answer without a reason, or with lines");
+            return 0;
+        }
+        for (const SvdrpChannelLine& line : lines)
+            check(line.line.find('\n') == std::string_view::npos && (line.number == 0) == (line.line[0] == ':'),
+                  "a listing line that is not one line of its kind");
+        channelsConfOfListing(lines, listed);
+        text = listed;
+    }
 
     RecordList records;
     FormatReport report;
