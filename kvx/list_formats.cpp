@@ -261,7 +261,11 @@ void sayReport(const std::string& file, const FormatReport& report) {
         out += '\n';
         std::fputs(out.c_str(), stderr);
     };
-    for (const std::string& note : report.notes) say(file + ": " + note);
+    for (const std::string& note : report.notes) {
+        std::string message = file;
+        (message += ": ") += note;
+        say(message);
+    }
     for (const ImportProblem& problem : report.problems) {
         // A problem in one file of a settings folder (named by the folder or by its lamedb) is said
         // with that file's own path.
