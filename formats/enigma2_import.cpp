@@ -1,5 +1,6 @@
-// A settings folder as a list: the bouquets' services in their order (TV bouquets, then radio),
-// then the satellite services of lamedb no bouquet lists. Each channel starts from a zeroed record,
+// A settings folder as a list: the bouquets' services in their order (TV bouquets, then radio);
+// the satellite services of lamedb no bouquet lists follow them when asked for, or make the list
+// where the folder has no bouquet. Each channel starts from a zeroed record,
 // or with --base from the record it matches, where only what Enigma2 carries is written over and a
 // value equal to what export writes for the record leaves its bytes untouched.
 #include <bitset>
@@ -29,6 +30,7 @@ struct Import {
     FormatReport& report;
     std::vector<bool> usable{};  // by service: on a satellite transponder, and on the position asked for
     std::vector<bool> listed{};  // by service: in a bouquet
+    bool unlistedToo = false;    // the services no bouquet lists become channels, after the others
     std::size_t channels = 0;
     int lastMarker = -1;  // the marker whose category was looked up last, and that category
     std::uint8_t lastCategory = 255;
@@ -112,21 +114,34 @@ void planChannels(Import& import) {
         checkSymbolRate(import, service);
         ++import.channels;
     }
+    // A receiver's lamedb holds every service it found, its bouquets the few hundred its user
+    // watches: those no bouquet lists are channels only when asked for, or when there is no bouquet.
+    const bool noBouquet = import.bouquets.read == 0;
+    import.unlistedToo = import.options.allServices || noBouquet;
     int unlisted = 0;
     for (std::size_t i = 0; i < database.services.size(); ++i) {
         if (!import.usable[i] || import.listed[i]) continue;
-        checkSymbolRate(import, static_cast<int>(i));
+        if (import.unlistedToo) checkSymbolRate(import, static_cast<int>(i));
         ++unlisted;
     }
-    import.channels += static_cast<std::size_t>(unlisted);
-    if (unlisted > 0 && !import.bouquets.entries.empty()) {
-        import.report.notes.push_back(std::to_string(unlisted) + " services of " + database.file +
+    if (unlisted == 0) return;
+    const std::string count = std::to_string(unlisted);
+    if (!import.unlistedToo) {
+        import.report.notes.push_back(count + " services of " + database.file +
+                                      " are in no bouquet: left out (--all-services takes them)");
+    } else if (noBouquet) {
+        import.report.notes.push_back("the folder holds no bouquet entry: its " + count + " services are read in " +
+                                      database.file + "'s order");
+        import.channels += static_cast<std::size_t>(unlisted);
+    } else {
+        import.report.notes.push_back(count + " services of " + database.file +
                                       " are in no bouquet: they follow the bouquets' channels, in " + database.file +
                                       "'s order");
+        import.channels += static_cast<std::size_t>(unlisted);
     }
 }
 
-// The bouquets' entries, then the services no bouquet lists, as channels, in that order.
+// The bouquets' entries, then the services no bouquet lists where they are taken, as channels, in that order.
 template <typename Visit>
 void forEachChannel(const Import& import, Visit visit) {
     const Bouquets& bouquets = import.bouquets;
@@ -149,6 +164,7 @@ void forEachChannel(const Import& import, Visit visit) {
         else if (import.usable[service])
             visit(Channel{.service = service, .renamedBy = detail, .marker = marker});
     }
+    if (!import.unlistedToo) return;
     for (std::size_t i = 0; i < import.usable.size(); ++i) {
         if (import.usable[i] && !import.listed[i])
             visit(Channel{.service = static_cast<int>(i), .renamedBy = -1, .marker = -1});

@@ -306,31 +306,23 @@ void readVersion5(Reader& reader) {
     }
 }
 
-// The hash of a key; a table's slot for it is its top bits.
-std::uint64_t keyHash(std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid, std::uint16_t sid) {
-    const std::uint64_t transponder = std::uint64_t{dvbNamespace} << 32 | std::uint64_t{tsid} << 16 | onid;
-    return ((transponder * 0x9E3779B97F4A7C15u) ^ sid) * 0xC2B2AE3D27D4EB4Fu;
+// A key as the words its hash takes: the namespace, TSID and ONID, SID. A transponder's key is the
+// first two.
+struct KeyWords {
+    std::uint32_t words[3];
+};
+
+KeyWords keyWords(std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid, std::uint16_t sid) {
+    return {{dvbNamespace, std::uint32_t{tsid} << 16 | onid, sid}};
 }
 
-// Empty slots for count keys: a power of two at least twice as many, so that a search always meets
-// an empty slot soon.
-std::vector<int> emptySlots(std::size_t count, int& shift) {
-    std::size_t size = 2;
-    shift = 63;
-    while (size < 2 * count) {
-        size *= 2;
-        --shift;
-    }
-    return std::vector<int>(size, -1);
+std::uint32_t transponderHash(const WordHash& hash, const KeyWords& key) {
+    const std::uint32_t words[2] = {key.words[0], key.words[1]};
+    return hashWords(hash, words);
 }
 
-// The slot holding the key (same(position) says whether a position holds it), else the empty slot
-// where it would go.
-template <typename Same>
-std::size_t slotFor(const std::vector<int>& slots, int shift, std::uint64_t hash, Same same) {
-    std::size_t slot = static_cast<std::size_t>(hash >> shift);
-    while (slots[slot] >= 0 && !same(slots[slot])) slot = (slot + 1) & (slots.size() - 1);
-    return slot;
+bool sameTransponder(const Transponder& t, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid) {
+    return t.dvbNamespace == dvbNamespace && t.tsid == tsid && t.onid == onid;
 }
 
 bool sameKey(const Service& a, const Service& b) {
@@ -341,40 +333,36 @@ bool sameKey(const Service& a, const Service& b) {
 // one's dropped (Enigma2 keeps one service per key), and the index by key: one pass over each table.
 void linkAndIndex(Reader& reader) {
     Database& database = reader.database;
+    database.hash = randomWordHash(3);
+    const WordHash& hash = database.hash;
     const LargeVector<Transponder>& transponders = database.transponders;
-    int transponderShift = 0;
-    std::vector<int> transponderSlots = emptySlots(transponders.size(), transponderShift);
+    KeyTable transponderTable = keyTableFor(transponders.size());
     for (std::size_t i = 0; i < transponders.size(); ++i) {
         const Transponder& t = transponders[i];
-        const std::size_t slot =
-            slotFor(transponderSlots, transponderShift, keyHash(t.dvbNamespace, t.tsid, t.onid, 0), [&](int at) {
-                const Transponder& other = transponders[at];
-                return other.dvbNamespace == t.dvbNamespace && other.tsid == t.tsid && other.onid == t.onid;
-            });
-        if (transponderSlots[slot] < 0) transponderSlots[slot] = static_cast<int>(i);
+        findOrAddKey(transponderTable, transponderHash(hash, keyWords(t.dvbNamespace, t.tsid, t.onid, 0)),
+                     static_cast<std::uint32_t>(i), [&](std::uint32_t at) {
+                         return sameTransponder(transponders[at], t.dvbNamespace, t.tsid, t.onid);
+                     });
     }
     LargeVector<Service>& services = database.services;
-    database.index = emptySlots(services.size(), database.indexShift);
-    std::size_t kept = 0;
+    database.index = keyTableFor(services.size());
+    std::uint32_t kept = 0;
     int repeats = 0;
     for (std::size_t i = 0; i < services.size(); ++i) {
-        const Service& service = services[i];
-        const std::size_t slot = slotFor(database.index, database.indexShift,
-                                         keyHash(service.dvbNamespace, service.tsid, service.onid, service.sid),
-                                         [&](int at) { return sameKey(services[at], service); });
-        if (database.index[slot] >= 0) {
+        const Service service = services[i];
+        const KeyWords key = keyWords(service.dvbNamespace, service.tsid, service.onid, service.sid);
+        const std::uint32_t first = findOrAddKey(database.index, hashWords(hash, key.words), kept,
+                                                 [&](std::uint32_t at) { return sameKey(services[at], service); });
+        if (first != kept) {
             ++repeats;
             continue;
         }
-        database.index[slot] = static_cast<int>(kept);
-        if (kept != i) services[kept] = service;
         Service& linked = services[kept++];
-        const std::size_t transponder = slotFor(
-            transponderSlots, transponderShift, keyHash(linked.dvbNamespace, linked.tsid, linked.onid, 0), [&](int at) {
-                const Transponder& t = transponders[at];
-                return t.dvbNamespace == linked.dvbNamespace && t.tsid == linked.tsid && t.onid == linked.onid;
-            });
-        linked.transponder = transponderSlots[transponder];
+        linked = service;
+        const std::uint32_t transponder = findKey(transponderTable, transponderHash(hash, key), [&](std::uint32_t at) {
+            return sameTransponder(transponders[at], service.dvbNamespace, service.tsid, service.onid);
+        });
+        linked.transponder = transponder == NoPosition ? -1 : static_cast<int>(transponder);
     }
     services.resize(kept);
     if (repeats > 0) {
@@ -431,14 +419,14 @@ int dataLineOf(const Database& database, const Service& service) {
 
 int findService(const Database& database, std::uint32_t dvbNamespace, std::uint16_t tsid, std::uint16_t onid,
                 std::uint16_t sid) {
-    if (database.index.empty()) return -1;  // no database was read
-    const std::size_t slot =
-        slotFor(database.index, database.indexShift, keyHash(dvbNamespace, tsid, onid, sid), [&](int at) {
-            const Service& service = database.services[at];
-            return service.dvbNamespace == dvbNamespace && service.tsid == tsid && service.onid == onid &&
-                   service.sid == sid;
-        });
-    return database.index[slot];
+    if (database.index.slots.empty()) return -1;  // no database was read
+    const KeyWords key = keyWords(dvbNamespace, tsid, onid, sid);
+    const std::uint32_t found = findKey(database.index, hashWords(database.hash, key.words), [&](std::uint32_t at) {
+        const Service& service = database.services[at];
+        return service.dvbNamespace == dvbNamespace && service.tsid == tsid && service.onid == onid &&
+               service.sid == sid;
+    });
+    return found == NoPosition ? -1 : static_cast<int>(found);
 }
 
 }  // namespace enigma2

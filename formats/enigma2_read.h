@@ -12,6 +12,7 @@
 #include "formats/enigma2_format.h"
 #include "formats/enigma2_values.h"
 #include "formats/list_format.h"
+#include "lists/key_table.h"
 #include "lists/large_pages.h"
 
 namespace enigma2 {
@@ -61,10 +62,10 @@ struct Database {
     int version = 4;
     LargeVector<Transponder> transponders;
     LargeVector<Service> services;  // the first of each key only
-    // Services by key (namespace, TSID, ONID, SID): a hash table of positions, -1 where empty, a
-    // power of two at least twice the services long; a key's first slot is its hash >> indexShift.
-    std::vector<int> index;
-    int indexShift = 64;
+    // Services by key (namespace, TSID, ONID, SID). The hash is drawn for each run, so that no lamedb
+    // can choose keys that crowd a few slots.
+    KeyTable index;
+    WordHash hash;  // of the words of keyWords
 };
 
 // Reads a lamedb of version 4 or 5 (the header says which, whatever the file's name). False, with a
@@ -103,11 +104,14 @@ struct Bouquets {
     LargeVector<int> entries;
     LargeVector<EntryDetail> details;
     std::vector<EntryRun> runs;
+    std::size_t read = 0;  // entries the bouquets hold, those left out too: 0 where the folder has no bouquet
 };
 
 // The entries of bouquets.tv's user bouquets, then bouquets.radio's, then those of user bouquets
-// neither names (with a note). Entries for services lamedb lacks, streams and other kinds of
-// entries are left out and counted in notes. False, with problems, for a bad service reference.
+// neither names (with a note). Each bouquet file is read once: one named again (twice, or in a
+// cycle) is not read again, one nested more than 64 deep is read after the others, each with a note.
+// Entries for services lamedb lacks, streams and other kinds of entries are left out and counted in
+// notes. False, with problems, for a bad service reference.
 bool readBouquets(std::span<const SettingsFile> files, const Database& database, Bouquets& bouquets,
                   FormatReport& report);
 

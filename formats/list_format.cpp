@@ -1,5 +1,6 @@
 #include "formats/list_format.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "lists/code_page.h"
@@ -31,6 +32,51 @@ bool isCategoryNumber(std::string_view name, int& number) {
     return error == std::errc() && after == name.data() + name.size() && number >= 0 && number <= 254;
 }
 
+// The editor reads the categories file in pieces of 259 characters, a line's LF among them: a longer
+// line is two categories to it, and every category after it moves by one.
+constexpr std::size_t CategoryNameLimit = 258;
+
+bool endsCategoryName(char c) {
+    // LF and CR end a line, NUL ends the text the editor takes from one, and Ctrl-Z ends a file read
+    // as text on Windows.
+    return c == '\n' || c == '\r' || c == '\0' || c == '\x1A';
+}
+
+// The name as the categories file holds it for the editor, with a note for each change: the bytes
+// that would end it there as spaces, and cut at a character's start to 258 bytes in the file (where
+// a code page is given, one byte for each character).
+std::string categoryFileName(std::string_view name, const FieldContext& context, FormatReport& report) {
+    std::string written(name);
+    if (std::any_of(written.begin(), written.end(), endsCategoryName)) {
+        std::replace_if(written.begin(), written.end(), endsCategoryName, ' ');
+        report.notes.push_back("group " + quoted(name) +
+                               ": line breaks, NUL and Ctrl-Z end a name in the categories file: written as spaces");
+    }
+    const auto continues = [&](std::size_t at) { return (static_cast<unsigned char>(written[at]) & 0xC0u) == 0x80u; };
+    std::size_t cut = written.size();
+    if (context.codePage != 0) {
+        std::size_t characters = 0;
+        for (std::size_t at = 0; at < written.size(); ++at) {
+            if (continues(at)) continue;
+            if (characters++ == CategoryNameLimit) {
+                cut = at;
+                break;
+            }
+        }
+    } else if (written.size() > CategoryNameLimit) {
+        cut = CategoryNameLimit;
+        while (cut > 0 && continues(cut)) --cut;
+    }
+    if (cut < written.size()) {
+        written.resize(cut);
+        report.notes.push_back("group " + quoted(name) + " is longer than the " + std::to_string(CategoryNameLimit) +
+                               " bytes of a name in the categories file: cut to its first " +
+                               std::to_string(context.codePage != 0 ? CategoryNameLimit : cut) +
+                               (context.codePage != 0 ? " characters" : " bytes"));
+    }
+    return written;
+}
+
 }  // namespace
 
 std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& context, FormatReport& report) {
@@ -42,21 +88,22 @@ std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& co
                                "\" is not a category number and no categories file was given: no category");
         return 255;
     }
+    // Names are found and added as the file will hold them.
+    const std::string written = categoryFileName(name, context, report);
     const CategoryNames& names = *context.categories;
     for (std::size_t i = 0; i < names.size() && i < 255; ++i) {
-        if (names[i] == name) return static_cast<std::uint8_t>(i);
+        if (names[i] == written) return static_cast<std::uint8_t>(i);
     }
     for (std::size_t i = 0; i < report.addedCategories.size(); ++i) {
-        if (report.addedCategories[i] == name) return static_cast<std::uint8_t>(names.size() + i);
+        if (report.addedCategories[i] == written) return static_cast<std::uint8_t>(names.size() + i);
     }
     const std::size_t position = names.size() + report.addedCategories.size();
     if (position >= 255) {
-        report.notes.push_back("group \"" + std::string(name) +
-                               "\": the categories file is full (255 names): no category");
+        report.notes.push_back("group \"" + written + "\": the categories file is full (255 names): no category");
         return 255;
     }
-    report.addedCategories.emplace_back(name);
-    report.notes.push_back("group \"" + std::string(name) + "\" is added to the categories file as category " +
+    report.addedCategories.push_back(written);
+    report.notes.push_back("group \"" + written + "\" is added to the categories file as category " +
                            std::to_string(position));
     return static_cast<std::uint8_t>(position);
 }

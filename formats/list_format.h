@@ -29,6 +29,7 @@ struct FormatOptions {
     bool onlySource = false;              // import: only entries of source become records
     std::uint16_t networkId = 0;          // export: the original network ID written for every channel
     std::span<const ChannelRecord> base;  // import: the list whose records matched channels start from
+    bool allServices = false;             // import of settings: services no bouquet lists become channels too
 };
 
 // Where a file read or a list written is wrong, said as "FILE:LINE: field: why".
@@ -58,7 +59,10 @@ struct NamedFile {
 };
 
 // The category byte for a group name read from another receiver's list. With a categories file, the
-// name's position there; a name not there is added after the file's names (once, with a note). With
+// name's position there; a name not there is added after the file's names (once, with a note). The
+// name is looked for and added as the editor will read it from the file: line breaks, NUL and Ctrl-Z
+// as spaces, cut to 258 bytes at a character's start (in the code page when one is given), each
+// change with a note. With
 // none, a name that is a number 0 to 254 is that category, any other name gives 255 (no category) with
 // a note; an empty name gives 255.
 std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& context, FormatReport& report);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "channel/channel_table.h"
-#include "kvx/key_table.h"
+#include "lists/key_table.h"
 #include "lists/report_text.h"
 
 namespace {

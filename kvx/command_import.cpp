@@ -10,6 +10,7 @@ std::string Output;
 std::string Format;
 std::string Base;
 std::string Source;
+bool AllServices = false;
 TextOptions Text;
 
 int runImport() {
@@ -26,6 +27,8 @@ int runImport() {
     }
     FormatOptions options;
     if (!takeSourceOption(Source, options)) return Trouble;
+    if (AllServices && format != ListFormat::Enigma2) complain(File, "--all-services is not used: no settings folder");
+    options.allServices = AllServices;
     CategoryNames names;
     if (!prepareContext(Text, options.context, names)) return Trouble;
     ChannelList base;
@@ -89,6 +92,7 @@ Subcommand addImportCommand(CLI::App& app) {
                         "vdr and enigma2: a kvx list whose records matched channels start from, so that "
                         "what the format does not carry is kept");
     command->add_option("--source", Source, "vdr and enigma2: only channels of this satellite, as S19.2E");
+    addAllServicesOption(command, AllServices);
     addCategoriesOption(command, Text);
     addCodePageOption(command, Text);
     return {command, runImport};

@@ -129,6 +129,12 @@ bool takeSourceOption(const std::string& text, FormatOptions& options) {
     return true;
 }
 
+void addAllServicesOption(CLI::App* command, bool& allServices) {
+    command->add_flag("--all-services", allServices,
+                      "enigma2: also the services of lamedb no bouquet lists, after the bouquets' channels (a "
+                      "folder without bouquets gives them anyway)");
+}
+
 void addCategoriesOption(CLI::App* command, TextOptions& options) {
     command->add_option("--categories", options.categories,
                         "Category file (one name a line, as the editor's Category.txt): categories by name");

@@ -54,6 +54,10 @@ bool checkOutput(const std::string& path, FileRole role);
 // when the text is not a satellite position.
 bool takeSourceOption(const std::string& text, FormatOptions& options);
 
+// --all-services, for commands that read a settings folder as a list: its services no bouquet lists
+// become channels too, after the bouquets' channels.
+void addAllServicesOption(CLI::App* command, bool& allServices);
+
 // The categories file and code page options, and what they give once checked.
 struct TextOptions {
     std::string categories;

@@ -20,6 +20,7 @@ std::string Unmatched = "append";
 std::string NewCategory;
 std::vector<std::string> Copy;
 std::string Source;
+bool AllServices = false;
 bool Explain = false;
 TextOptions Text;
 
@@ -121,6 +122,8 @@ int runOrder() {
     }
     if (!Source.empty() && (format == ListFormat::Kvx || format == ListFormat::Csv))
         complain(Like, "a kvx list or CSV names no satellite: --source leaves all its channels");
+    if (AllServices && format != ListFormat::Enigma2) complain(Like, "--all-services is not used: no settings folder");
+    options.allServices = AllServices;
     // A kvx reference is used where it lies in the file read; the other formats are converted.
     ChannelList referenceList;
     RecordList converted;
@@ -215,6 +218,7 @@ Subcommand addOrderCommand(CLI::App& app) {
         ->delimiter(',')
         ->check(CLI::IsMember({"names", "categories"}));
     command->add_option("--source", Source, "vdr and enigma2 references: only channels of this satellite, as S19.2E");
+    addAllServicesOption(command, AllServices);
     command->add_flag("--explain", Explain, "One line per channel of the result: position, name, how it was placed");
     addCategoriesOption(command, Text);
     addCodePageOption(command, Text);

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "kvx/key_table.h"
+#include "lists/key_table.h"
 #include "lists/report_text.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "kvx/key_table.h"
 #include "lists/channel_match.h"
+#include "lists/key_table.h"
 #include "lists/name_key.h"
 
 namespace {

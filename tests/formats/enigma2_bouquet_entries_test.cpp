@@ -107,6 +107,7 @@ TEST(Enigma2BouquetEntries, DescriptionsAndMarkers) {
         if (!test.bouquetsTv.empty()) files.push_back({"bouquets.tv", test.bouquetsTv});
         FormatOptions options;
         options.context.categories = &categories;
+        options.allServices = true;  // the services a case's bouquets leave out follow, to show the order
         RecordList records;
         FormatReport report;
         ASSERT_TRUE(importEnigma2(files, options, records, report));

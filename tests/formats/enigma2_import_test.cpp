@@ -22,7 +22,7 @@ struct Expected {
 
 // Bouquet order: favourites (News marker: Kestrel, Norrvik renamed; empty marker: Azur, Westwind on
 // left circular, Data Feed), then the radio bouquet (marker 11, added after the two names), then the
-// service no bouquet lists, its name cut to 28 bytes before the ß that byte 29 splits.
+// service no bouquet lists (asked for), its name cut to 28 bytes before the ß that byte 29 splits.
 constexpr std::uint16_t H = PolarityHorizontal, V = PolarityVertical;
 const Expected Box[] = {
     {"Kestrel HD", "Kestrel", 11778, 27500, V, 0x437, 0x283D, 0x64, 0x1FF, 0x1FF, 0x200, 0, 0, 1, 0, 0x1B, 2},
@@ -50,6 +50,7 @@ TEST(Enigma2Import, HandMadeSettingsFromEitherDatabase) {
         SCOPED_TRACE(std::string("without ") + leftOut);
         FormatOptions options;
         options.context.categories = &categories;
+        options.allServices = true;
         RecordList records;
         FormatReport report;
         ASSERT_TRUE(importEnigma2(folderFiles(boxFolder(), {leftOut}), options, records, report));
@@ -102,6 +103,7 @@ TEST(Enigma2Import, OnlyTheSourceAskedFor) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tenthsEast);
         FormatOptions options;
+        options.allServices = true;
         options.source.tenthsEast = c.tenthsEast;
         options.onlySource = true;
         RecordList records;

@@ -3,8 +3,8 @@
 // channels; where export merged, moved or changed nothing, to exactly the same records.
 //
 // The first byte chooses the options (bit 0: the database is lamedb5, bit 1: only 19.2E, bit 2:
-// categories, bit 3: code page 1251); the rest is the database, bouquets.tv and userbouquet.a.tv,
-// apart at NUL bytes (names cannot hold one).
+// categories, bit 3: code page 1251, bit 4: the services no bouquet lists too); the rest is the database, bouquets.tv
+// and userbouquet.a.tv, apart at NUL bytes (names cannot hold one).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.onlySource = (data[0] & 2) != 0;
     options.source.tenthsEast = 192;
     options.context = {(data[0] & 4) != 0 ? &Categories : nullptr, (data[0] & 8) != 0 ? 1251 : 0};
+    options.allServices = (data[0] & 16) != 0;
     const std::vector<NamedFile> files =
         splitFiles(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1), (data[0] & 1) != 0);
 

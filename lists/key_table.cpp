@@ -1,4 +1,4 @@
-#include "kvx/key_table.h"
+#include "lists/key_table.h"
 
 #include <chrono>
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "kvx/key_table.h"
+#include "lists/key_table.h"
 
 namespace {
 
