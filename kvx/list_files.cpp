@@ -150,10 +150,11 @@ void stopOnFileCutShort(int /*signal*/) {
     _exit(2);
 }
 
-// Maps the open regular file of size bytes with its pages made at once. False where it cannot be
-// mapped, for the caller to read it instead.
+// Maps the open regular file of size bytes. Its pages are mapped as they are first read, the kernel
+// mapping their neighbours with them; making them all at once (MAP_POPULATE) measured slower here.
+// False where it cannot be mapped, for the caller to read it instead.
 bool mapWholeFile(int file, std::size_t size, FileBytes& bytes) {
-    void* at = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0);
+    void* at = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file, 0);
     if (at == MAP_FAILED) return false;
     bytes.data = static_cast<const char*>(at);
     bytes.size = size;
