@@ -13,6 +13,7 @@
 
 #include "channel/channel_file.h"
 #include "tests/channel/test_files.h"
+#include "tests/support/file_kind.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,18 +27,6 @@ const Bytes Old = randomRecords(3, 40);
 const Bytes New = randomRecords(2, 41);
 
 #ifndef _WIN32
-// "file 0640", "link", "fifo", "device", "folder", "none": what a name is, without following it.
-std::string kindOf(const std::string& path) {
-    struct stat facts {};
-    if (lstat(path.c_str(), &facts) != 0) return "none";
-    if (S_ISLNK(facts.st_mode)) return "link";
-    if (S_ISFIFO(facts.st_mode)) return "fifo";
-    if (S_ISCHR(facts.st_mode)) return "device";
-    if (S_ISDIR(facts.st_mode)) return "folder";
-    char mode[16];
-    std::snprintf(mode, sizeof mode, "file_%04o", static_cast<unsigned>(facts.st_mode & 07777));
-    return mode;
-}
 
 // Each case: a shell line that makes the names in a folder holding the old list as "old" (0644),
 // whether the save of "target" succeeds, and each name's kind afterwards, "name=kind" apart by
@@ -81,13 +70,13 @@ TEST(SaveTarget, WritesOnlyOverARegularFileOrANewNameAndKeepsWhatTheOldFileWas) 
         std::istringstream kinds(c.kinds);
         for (std::string pair; kinds >> pair;) {
             const std::size_t is = pair.find('=');
-            EXPECT_EQ(kindOf(folder.file(pair.substr(0, is))), pair.substr(is + 1)) << c.make;
+            EXPECT_EQ(kindOf(folder.file(pair.substr(0, is)).c_str()), pair.substr(is + 1)) << c.make;
         }
         if (c.savedIn[0] != '\0') {
             EXPECT_EQ(readFile(folder.file(c.savedIn)), New) << c.make;
         }
         for (const std::string& name : before) {
-            if (kindOf(folder.file(name)).starts_with("file")) {
+            if (kindOf(folder.file(name).c_str()).starts_with("file")) {
                 EXPECT_EQ(readFile(folder.file(name)), name == c.savedIn ? New : Old) << c.make << ": " << name;
             }
         }

@@ -4,7 +4,6 @@
 // afterwards, by the exit status and by what reaches the terminal, never by kvx's own code.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_kind.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,19 +28,6 @@ Bytes readBytes(const fs::path& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
-}
-
-// "file 0600", "link", "fifo", "device", "folder", "none": what a name is, without following it.
-std::string kindOf(const fs::path& path) {
-    struct stat facts {};
-    if (lstat(path.c_str(), &facts) != 0) return "none";
-    if (S_ISLNK(facts.st_mode)) return "link";
-    if (S_ISFIFO(facts.st_mode)) return "fifo";
-    if (S_ISCHR(facts.st_mode)) return "device";
-    if (S_ISDIR(facts.st_mode)) return "folder";
-    char mode[16];
-    std::snprintf(mode, sizeof mode, "file %04o", static_cast<unsigned>(facts.st_mode & 07777));
-    return mode;
 }
 
 const Bytes Sample = readBytes(SAMPLE_LIST);
@@ -103,9 +91,8 @@ void expectAfter(const Scratch& s, const std::map<std::string, Bytes>& before, c
     std::istringstream list(kinds);
     for (std::string pair; list >> pair;) {
         const std::size_t is = pair.find('=');
-        std::string kind = pair.substr(is + 1);
-        std::replace(kind.begin(), kind.end(), '_', ' ');
-        EXPECT_EQ(kindOf(s.path / pair.substr(0, is)), kind) << "line " << line << ": " << pair;
+        EXPECT_EQ(kindOf((s.path / pair.substr(0, is)).c_str()), pair.substr(is + 1))
+            << "line " << line << ": " << pair;
     }
     std::map<std::string, Bytes> expected = before;
     for (const auto& [name, bytes] : changed) expected[name] = bytes;
