@@ -10,12 +10,10 @@
 //
 //   kvx_bench PATH_TO_KVX
 #include <dirent.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -26,10 +24,9 @@
 #include <vector>
 
 #include "bench/bench_list.h"
+#include "bench/bench_process.h"
 #include "bench/kvx_bench_receivers.h"
 #include "channel/channel_file.h"
-
-extern char** environ;
 
 namespace {
 
@@ -75,19 +72,9 @@ struct Run {
 // Runs words with standard output going to outputPath; false when the program could not start or
 // failed (exit status above allowedStatus).
 bool runOnce(const std::vector<std::string>& words, const std::string& outputPath, int allowedStatus, Run& run) {
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return false;
+    const pid_t child = spawnProgram(words, outputPath, "/dev/null");
+    if (child == -1) return false;
     int status = 0;
     rusage usage{};
     if (wait4(child, &status, 0, &usage) != child) return false;

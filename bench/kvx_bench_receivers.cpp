@@ -3,16 +3,16 @@
 // folder, and VDR over SVDRP (the real VDR, started here headless with the streamdev client).
 #include "bench/kvx_bench_receivers.h"
 
+#include "bench/bench_process.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,32 +22,15 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 constexpr int Runs = 15;
 constexpr int SvdrpRuns = 6;  // each changes the recorder's list, which it writes to its disk 2 s later
 
-pid_t spawn(const std::vector<std::string>& words, const std::string& output, const std::string& errors) {
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return spawned == 0 ? child : -1;
-}
-
 // One run: its time in ms, or a negative number when it could not start or failed.
 double timed(const std::vector<std::string>& words, const std::string& work) {
     const auto start = std::chrono::steady_clock::now();
-    const pid_t child = spawn(words, work + "/receiver.out", work + "/receiver.err");
+    const pid_t child = spawnProgram(words, work + "/receiver.out", work + "/receiver.err");
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -117,7 +100,7 @@ bool startFtp(const std::string& work, Server& server) {
     const std::string root = work + "/box";
     if (std::system(("mkdir -p '" + root + "/etc/enigma2'").c_str()) != 0) return false;
     const std::string portFile = work + "/ftp.port";
-    server.pid = spawn(
+    server.pid = spawnProgram(
         {"/usr/bin/python3", std::string(VESSALY_RECEIVER_SERVERS) + "/ftp_server.py", root, portFile, "root", "bench"},
         work + "/ftp.out", work + "/ftp.log");
     for (int i = 0; i < 200 && server.pid > 0; ++i) {
@@ -144,7 +127,7 @@ bool startVdr(const std::string& work, const std::string& kvx, const std::string
     words.insert(words.end(), {"-c", folder + "/conf", "-v", folder + "/video", "--cachedir=" + folder + "/cache",
                                "--resdir=" + folder + "/res", "-L", "/usr/lib/vdr/plugins", "-P", "streamdev-client",
                                "-E-", "--no-kbd", "-p", std::to_string(server.port), "-l", "0"});
-    server.pid = spawn(words, folder + "/vdr.out", folder + "/vdr.log");
+    server.pid = spawnProgram(words, folder + "/vdr.out", folder + "/vdr.log");
     const std::vector<std::string> probe{kvx, "import", "svdrp://127.0.0.1:" + std::to_string(server.port), "-o",
                                          work + "/probe.kvx"};
     for (int i = 0; i < 120 && server.pid > 0; ++i) {
