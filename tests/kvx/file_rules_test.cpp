@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_memory.h"
 #include "tests/support/file_kind.h"
 
 namespace {
@@ -216,6 +217,7 @@ TEST(KvxReads, RefusesWhatIsNoListItReadsAndNeverPrintsControlBytes) {
         EXPECT_EQ(s.run(c.run), c.status) << "line " << c.line << ": " << s.err();
         EXPECT_TRUE(printable(s.err())) << "line " << c.line << ": " << s.err();
         EXPECT_NE(s.err().find(c.said), Bytes::npos) << "line " << c.line << ": " << s.err();
+        EXPECT_LT(largestChildKilobytes(), ChildMemoryBoundKilobytes) << "line " << c.line;
         expectAfter(s, before, c.kinds, {}, c.line);
     }
 }

@@ -22,6 +22,7 @@
 
 #include "channel/channel_record.h"
 #include "form/category_file.h"
+#include "tests/support/child_memory.h"
 
 namespace {
 
@@ -329,6 +330,7 @@ TEST(SettingsFolders, HostileFoldersFinishAndSayWhatWasLeftOut) {
         EXPECT_EQ(scratch.run(c.command, seconds), c.status);
         // Each took minutes, or the whole stack, before; none takes a second in a release build.
         EXPECT_LT(seconds, 60);
+        EXPECT_LT(largestChildKilobytes(), ChildMemoryBoundKilobytes);
         EXPECT_EQ(scratch.channelNames("out.kvx"), c.channels);
         const std::string err = scratch.err();
         for (const std::string& text : c.said) EXPECT_NE(err.find(text), std::string::npos) << text << "\n" << err;
