@@ -42,12 +42,17 @@ bool endsCategoryName(char c) {
     return c == '\n' || c == '\r' || c == '\0' || c == '\x1A';
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 // The name as the categories file holds it for the editor, with a note for each change: the bytes
 // that would end it there as spaces, and cut at a character's start to 258 bytes in the file (where
-// a code page is given, one byte for each character).
+// a code page is given, one byte for each character). A name so changed loses the blanks at its
+// ends, as a group name read from a file has none there: written out as a group and read back, it
+// must name the same category.
 std::string categoryFileName(std::string_view name, const FieldContext& context, FormatReport& report) {
     std::string written(name);
-    if (std::any_of(written.begin(), written.end(), endsCategoryName)) {
+    const bool ended = std::any_of(written.begin(), written.end(), endsCategoryName);
+    if (ended) {
         std::replace_if(written.begin(), written.end(), endsCategoryName, ' ');
         report.notes.push_back("group " + quoted(name) +
                                ": line breaks, NUL and Ctrl-Z end a name in the categories file: written as spaces");
@@ -74,6 +79,11 @@ std::string categoryFileName(std::string_view name, const FieldContext& context,
                                std::to_string(context.codePage != 0 ? CategoryNameLimit : cut) +
                                (context.codePage != 0 ? " characters" : " bytes"));
     }
+    if (ended || cut < name.size()) {
+        while (!written.empty() && isBlank(written.back())) written.pop_back();
+        const std::size_t first = std::find_if_not(written.begin(), written.end(), isBlank) - written.begin();
+        written.erase(0, first);
+    }
     return written;
 }
 
@@ -90,6 +100,10 @@ std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& co
     }
     // Names are found and added as the file will hold them.
     const std::string written = categoryFileName(name, context, report);
+    if (written.empty()) {
+        report.notes.push_back("group " + quoted(name) + " holds no name the categories file can keep: no category");
+        return 255;
+    }
     const CategoryNames& names = *context.categories;
     for (std::size_t i = 0; i < names.size() && i < 255; ++i) {
         if (names[i] == written) return static_cast<std::uint8_t>(i);
