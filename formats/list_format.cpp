@@ -44,11 +44,9 @@ bool endsCategoryName(char c) {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// The name as the categories file holds it for the editor, with a note for each change: the bytes
-// that would end it there as spaces, and cut at a character's start to 258 bytes in the file (where
-// a code page is given, one byte for each character). A name so changed loses the blanks at its
-// ends, as a group name read from a file has none there: written out as a group and read back, it
-// must name the same category.
+}  // namespace
+
+// A name changed loses the blanks at its ends, as a group name read from a file has none there.
 std::string categoryFileName(std::string_view name, const FieldContext& context, FormatReport& report) {
     std::string written(name);
     const bool ended = std::any_of(written.begin(), written.end(), endsCategoryName);
@@ -87,7 +85,10 @@ std::string categoryFileName(std::string_view name, const FieldContext& context,
     return written;
 }
 
-}  // namespace
+std::uint8_t categoryOfNoName(std::string_view name, FormatReport& report) {
+    report.notes.push_back("group " + quoted(name) + " holds no name the categories file can keep: no category");
+    return 255;
+}
 
 std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& context, FormatReport& report) {
     if (name.empty()) return 255;
@@ -100,10 +101,7 @@ std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& co
     }
     // Names are found and added as the file will hold them.
     const std::string written = categoryFileName(name, context, report);
-    if (written.empty()) {
-        report.notes.push_back("group " + quoted(name) + " holds no name the categories file can keep: no category");
-        return 255;
-    }
+    if (written.empty()) return categoryOfNoName(name, report);
     const CategoryNames& names = *context.categories;
     for (std::size_t i = 0; i < names.size() && i < 255; ++i) {
         if (names[i] == written) return static_cast<std::uint8_t>(i);

@@ -60,12 +60,18 @@ struct NamedFile {
 
 // The category byte for a group name read from another receiver's list. With a categories file, the
 // name's position there; a name not there is added after the file's names (once, with a note). The
-// name is looked for and added as the editor will read it from the file: line breaks, NUL and Ctrl-Z
-// as spaces, cut to 258 bytes at a character's start (in the code page when one is given), each
-// change with a note. With
+// name is looked for and added as the editor will read it from the file (categoryFileName). With
 // none, a name that is a number 0 to 254 is that category, any other name gives 255 (no category) with
-// a note; an empty name gives 255.
+// a note; an empty name gives 255, and so does one with nothing left for the file.
 std::uint8_t categoryFromGroupName(std::string_view name, const FieldContext& context, FormatReport& report);
+
+// A group name as the categories file holds it for the editor: line breaks, NUL and Ctrl-Z as
+// spaces, cut to 258 bytes at a character's start (258 characters in a one-byte code page), and,
+// where it changed, without blanks at its ends; each change with a note into report.
+std::string categoryFileName(std::string_view name, const FieldContext& context, FormatReport& report);
+
+// 255, with a note that the group name (not empty) left nothing the categories file can hold.
+std::uint8_t categoryOfNoName(std::string_view name, FormatReport& report);
 
 // The group name written for a category byte: the file's name when given and in range, else the
 // number; 255 (no category) gives the empty name.

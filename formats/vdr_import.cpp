@@ -112,7 +112,18 @@ const std::string& groupName(VdrImport& import, std::string_view groupLine) {
 std::uint8_t groupCategory(VdrImport& import, std::string_view groupLine, FormatReport& report) {
     if (groupLine.data() == nullptr) return 255;
     const std::string& name = groupName(import, groupLine);
-    if (import.groupCategory < 0) import.groupCategory = categoryFromGroupName(name, import.options.context, report);
+    if (import.groupCategory >= 0) return static_cast<std::uint8_t>(import.groupCategory);
+    const FieldContext& context = import.options.context;
+    if (context.categories == nullptr) {
+        import.groupCategory = categoryFromGroupName(name, context, report);
+    } else {
+        // The name the categories file can hold, as a group line carries it: exported and read back,
+        // it is the same category.
+        std::string carried;
+        vdrGroupNameChange(categoryFileName(name, context, report), carried);
+        import.groupCategory = carried.empty() && !name.empty() ? categoryOfNoName(name, report)
+                                                                : categoryFromGroupName(carried, context, report);
+    }
     return static_cast<std::uint8_t>(import.groupCategory);
 }
 

@@ -433,6 +433,8 @@ const CategoryCase CategoryCases[] = {
      {"News", "5 Sport", "Weather"},
      {1, 2},
      "written as spaces"},
+    // A channels.conf group line drops a leading '@' too: this is the file's News.
+    {__LINE__, std::string("\0@News", 6), 0, false, {"News"}, {"News", "Weather"}, {0, 1}, "written as spaces"},
     {__LINE__,
      repeat("a", 257) + " b",
      0,
