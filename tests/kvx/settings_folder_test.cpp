@@ -128,6 +128,7 @@ std::vector<Key> ordinaryKeys(unsigned count) {
 // The names S<first>, S<first + step>, ... count of them.
 std::vector<std::string> names(int first, int step, int count) {
     std::vector<std::string> out;
+    out.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) out.push_back("S" + std::to_string(first + i * step));
     return out;
 }

@@ -13,5 +13,5 @@ inline long largestChildKilobytes() {
 
 // Far above what kvx needs for any list the editor can hold, sanitizers' shadow memory included,
 // and far below what reading an endless file would take.
-inline constexpr long ChildMemoryBoundKilobytes = 1024 * 1024;
+inline constexpr long ChildMemoryBoundKilobytes = 1024L * 1024;
 #endif
