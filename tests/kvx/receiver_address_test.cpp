@@ -20,8 +20,8 @@ TEST(ReceiverAddress, Names) {
     const Case cases[] = {
         {"ftp://root@box/etc/enigma2", ReceiverKind::Ftp, "root", "", "box", 21, "/etc/enigma2",
          "ftp://root@box/etc/enigma2"},
-        {"FTP://root:s%40cret:x@192.168.1.5:2121/etc/enigma2/", ReceiverKind::Ftp, "root", "s@cret:x", "192.168.1.5",
-         2121, "/etc/enigma2", "ftp://root@192.168.1.5:2121/etc/enigma2/"},
+        {"FTP://root:s%40cret:x@127.0.0.1:2121/etc/enigma2/", ReceiverKind::Ftp, "root", "s@cret:x", "127.0.0.1", 2121,
+         "/etc/enigma2", "ftp://root@127.0.0.1:2121/etc/enigma2/"},
         {"ftp://box/My%20Settings", ReceiverKind::Ftp, "", "", "box", 21, "/My Settings", "ftp://box/My%20Settings"},
         {"ftp://[::1]:21/x", ReceiverKind::Ftp, "", "", "::1", 21, "/x", "ftp://[::1]:21/x"},
         {"svdrp://vdr", ReceiverKind::Svdrp, "", "", "vdr", 6419, "", "svdrp://vdr"},

@@ -6,13 +6,14 @@ that reaches no document fails.
 
   kvx_install_test.py BUILD VERSION   BUILD: a native build with kvx and kvx_docs made"""
 
-import importlib.util
 import os
 import re
+import runpy
 import shutil
 import subprocess
 import sys
 import tempfile
+import types
 import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
@@ -266,10 +267,7 @@ class Package(unittest.TestCase):
 
 def load_docs_tool():
     sys.dont_write_bytecode = True  # no cache of it in the source tree
-    spec = importlib.util.spec_from_file_location("kvx_docs", os.path.join(ROOT, "scripts", "kvx-docs.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return types.SimpleNamespace(**runpy.run_path(os.path.join(ROOT, "scripts", "kvx-docs.py"), run_name="kvx_docs"))
 
 
 if __name__ == "__main__":
