@@ -95,18 +95,26 @@ int openRegularFile(const char* path, const char* what, std::size_t limit, FileR
 
 std::size_t limitOf(FileRole role) { return role == FileRole::List ? ListSizeLimit : TextSizeLimit; }
 
-// Reads up to size bytes of the open file into memory of that size; a file that shrank since its
-// size was taken gives what it has, one that grew no more than its size.
-bool readKnownSize(int file, std::size_t size, FileBytes& bytes) {
-    std::unique_ptr<char[]> contents = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
-    std::size_t got = 0;
+// Reads the open file into size bytes at into until they are full or the file ends (it may have
+// shrunk since its size was taken); got is how many came. False where a read fails.
+bool readUpTo(int file, char* into, std::size_t size, std::size_t& got) {
+    got = 0;
     while (got < size) {
-        const long long read = readSome(file, contents.get() + got, size - got);
+        const long long read = readSome(file, into + got, size - got);
         if (read < 0 && errno == EINTR) continue;
         if (read < 0) return false;
         if (read == 0) break;
         got += static_cast<std::size_t>(read);
     }
+    return true;
+}
+
+// Reads up to size bytes of the open file into memory of that size; a file that shrank since its
+// size was taken gives what it has, one that grew no more than its size.
+bool readKnownSize(int file, std::size_t size, FileBytes& bytes) {
+    std::unique_ptr<char[]> contents = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
+    std::size_t got = 0;
+    if (!readUpTo(file, contents.get(), size, got)) return false;
     bytes.contents = std::move(contents);
     bytes.data = bytes.contents.get();
     bytes.size = got;
@@ -115,21 +123,15 @@ bool readKnownSize(int file, std::size_t size, FileBytes& bytes) {
 
 // Reads a regular file of size bytes into room of its own in large pages. Mapping the file would
 // cost no copy, but every later pass over a mapped list walks its thousands of small pages again,
-// and on a virtual machine that costs more than the copy. False where the room cannot be had or the
-// read fails.
+// and on a virtual machine that costs more than the copy (a command that only reads a list once
+// maps it instead). False where the room cannot be had or the read fails.
 bool readIntoLargePages(int file, std::size_t size, FileBytes& bytes) {
     char* into = static_cast<char*>(takeLargeRoomIfAny(size));
     if (into == nullptr) return false;
     std::size_t got = 0;
-    while (got < size) {
-        const long long read = readSome(file, into + got, size - got);
-        if (read < 0 && errno == EINTR) continue;
-        if (read < 0) {
-            giveLargeRoomBack(into, size);
-            return false;
-        }
-        if (read == 0) break;  // the file shrank since its size was taken
-        got += static_cast<std::size_t>(read);
+    if (!readUpTo(file, into, size, got)) {
+        giveLargeRoomBack(into, size);
+        return false;
     }
     bytes.data = into;
     bytes.size = got;
@@ -234,13 +236,7 @@ bool peekFile(const char* path, char* start, std::size_t capacity, std::size_t& 
     const int file = openRegularFile(path, "the file", TextSizeLimit, facts, why);
     if (file == -1) return false;
     size = facts.size;
-    for (;;) {
-        const long long read = readSome(file, start + got, capacity - got);
-        if (read < 0 && errno == EINTR) continue;
-        if (read <= 0) break;
-        got += static_cast<std::size_t>(read);
-        if (got == capacity) break;
-    }
+    static_cast<void>(readUpTo(file, start, capacity, got));  // a failed read leaves what came before it
     closeFile(file);
     return true;
 }
